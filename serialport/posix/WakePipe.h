@@ -1,0 +1,23 @@
+#pragma once
+
+// A self-pipe that lets one thread cut another's poll() short: the waiter
+// polls readFd() beside its device, another thread calls signal().
+class WakePipe
+{
+public:
+    WakePipe();
+    ~WakePipe();
+
+    WakePipe(const WakePipe&) = delete;
+    WakePipe& operator=(const WakePipe&) = delete;
+
+    bool isValid() const { return readFd_ >= 0; }
+    int readFd() const { return readFd_; }
+    void signal();
+    // Consumes every pending signal.
+    void drain();
+
+private:
+    int readFd_ = -1;
+    int writeFd_ = -1;
+};

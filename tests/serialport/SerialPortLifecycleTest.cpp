@@ -1,0 +1,132 @@
+// Threads and descriptors of open ports: nothing outlives a close or the port.
+#include "serialport/SerialPort.h"
+#include "tests/serialport/ReadRecorder.h"
+#include "tests/support/ProcessResources.h"
+#include "tests/support/PtyPair.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+void configureFor(CSerialPort& port, const PtyPair& pty)
+{
+    port.configure(pty.slavePath().c_str(), 115200, ParityNone, DataBits8, StopBitsOne,
+                   FlowControlNone, 4096);
+}
+
+TEST(SerialPortLifecycle, OpenCloseCyclesWithTrafficLeaveNothingBehind)
+{
+    PtyPair pty;
+    CSerialPort port;
+    ReadRecorder recorder(port);
+    port.attachListener(&recorder);
+    configureFor(port, pty);
+    // One cycle first, so that anything created once per process (a
+    // sanitizer's helper thread) is there before the counting starts.
+    ASSERT_TRUE(port.openPort());
+    port.closePort();
+    const std::size_t threadsBefore = countThreads();
+    const std::size_t descriptorsBefore = countOpenDescriptors();
+
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        ASSERT_TRUE(port.openPort()) << "cycle " << cycle << ": " << port.lastErrorText();
+        pty.write({static_cast<std::uint8_t>(cycle), 0x55});
+        ASSERT_EQ(port.send("\x10\x05", 2), 2);
+        if (cycle % 10 == 0) {
+            ASSERT_TRUE(recorder.waitForCalls(1));
+        }
+        port.closePort();
+    }
+    EXPECT_EQ(countThreads(), threadsBefore);
+    EXPECT_EQ(countOpenDescriptors(), descriptorsBefore);
+}
+
+TEST(SerialPortLifecycle, DestroyingAFrontWithAnOpenPortEndsItsThread)
+{
+    PtyPair pty;
+    const std::size_t threadsBefore = countThreads();
+    {
+        CSerialPort port;
+        configureFor(port, pty);
+        ASSERT_TRUE(port.openPort());
+        EXPECT_EQ(countThreads(), threadsBefore + 1);
+    }
+    EXPECT_EQ(countThreads(), threadsBefore);
+}
+
+TEST(SerialPortLifecycle, DestroyingAFrontDuringACallbackWaitsForIt)
+{
+    PtyPair pty;
+    auto port = std::make_unique<CSerialPort>();
+    ReadRecorder recorder(*port);
+    std::atomic<bool> inCallback{false};
+    std::atomic<bool> destroying{false};
+    recorder.duringCall = [&] {
+        inCallback = true;
+        while (!destroying)
+            std::this_thread::yield();
+        // The front is being destroyed now; its backend must still be there.
+        std::this_thread::sleep_for(50ms);
+    };
+    port->attachListener(&recorder);
+    configureFor(*port, pty);
+    ASSERT_TRUE(port->openPort());
+    pty.write({1, 2, 3});
+    while (!inCallback)
+        std::this_thread::yield();
+    destroying = true;
+    port.reset();
+    EXPECT_EQ(recorder.lengths(), (std::vector<unsigned int>{3}));
+}
+
+TEST(SerialPortLifecycle, ClosingFromTheListenerDoesNotWaitForItself)
+{
+    PtyPair pty;
+    CSerialPort port;
+    ReadRecorder recorder(port);
+    recorder.duringCall = [&] { port.closePort(); };
+    port.attachListener(&recorder);
+    configureFor(port, pty);
+    const std::size_t threadsBefore = countThreads();
+    ASSERT_TRUE(port.openPort());
+    pty.write({1});
+    ASSERT_TRUE(recorder.waitForCalls(1));
+    EXPECT_FALSE(port.isPortOpen());
+
+    recorder.duringCall = nullptr;
+    ASSERT_TRUE(port.openPort()); // waits for the thread that closed its own port
+    EXPECT_EQ(countThreads(), threadsBefore + 1);
+    pty.write({2});
+    ASSERT_TRUE(recorder.waitForCalls(2));
+    port.closePort();
+    EXPECT_EQ(countThreads(), threadsBefore);
+}
+
+TEST(SerialPortLifecycle, APeerHangingUpMidStreamLeavesAPortThatCloses)
+{
+    PtyPair pty;
+    CSerialPort port;
+    ReadRecorder recorder(port);
+    port.attachListener(&recorder);
+    configureFor(port, pty);
+    ASSERT_TRUE(port.openPort());
+    pty.write({1, 2, 3, 4});
+    ASSERT_TRUE(recorder.waitForBytes(4));
+    pty.closeMaster();
+
+    std::this_thread::sleep_for(100ms); // the event thread now meets the hang-up
+    EXPECT_TRUE(port.isPortOpen());
+    EXPECT_EQ(port.send("x", 1), -1);
+    EXPECT_EQ(port.lastErrorCode(), 17);
+    port.closePort();
+    EXPECT_FALSE(port.isPortOpen());
+}
+
+} // namespace
