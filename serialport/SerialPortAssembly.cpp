@@ -1,0 +1,47 @@
+#include "serialport/SerialPortAssembly.h"
+
+#include "serialport/TextField.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// "USB\VID_1A86&PID_7523&REV_0264" becomes "1a86:7523". Ids of other buses,
+// and USB ids that do not scan, stay as read.
+void shortenUsbId(char (&hardwareId)[256])
+{
+    if (std::strncmp(hardwareId, "USB\\", 4) != 0)
+        return;
+    unsigned vendor = 0xFFFFFFFF;
+    unsigned product = 0xFFFFFFFF;
+    if (std::sscanf(hardwareId, "USB\\VID_%04x&PID_%04x", &vendor, &product) == 2)
+        std::snprintf(hardwareId, sizeof hardwareId, "%04x:%04x", vendor, product);
+}
+
+// Windows appends the port to friendly names ("USB-SERIAL CH340 (COM3)");
+// the port name is shown on its own, so it goes.
+void cutPortSuffix(char (&friendlyName)[256])
+{
+    if (char* suffix = std::strstr(friendlyName, " (COM"))
+        *suffix = '\0';
+}
+
+} // namespace
+
+SerialPortInfo assembleSerialPortInfo(const RawPortTexts& raw)
+{
+    SerialPortInfo info{};
+    copyTextField(info.portName, raw.portName.c_str());
+    copyTextField(info.hardwareId, raw.hardwareId.c_str());
+    copyTextField(info.description, raw.friendlyName.c_str());
+
+    shortenUsbId(info.hardwareId);
+    char adapterName[256] = "";
+    lookupAdapterName(info.hardwareId, adapterName);
+    if (adapterName[0] != '\0')
+        copyTextField(info.description, adapterName);
+    else
+        cutPortSuffix(info.description);
+    return info;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <vector>
+
+// One present serial port. Each field is NUL-terminated text of at most 255
+// bytes, in the system ANSI code page on Windows.
+struct SerialPortInfo {
+    char portName[256];    // "COM5" on Windows, the tty name ("ttyUSB0") on Linux; may be empty
+    char description[256]; // known adapter or vendor name, else the device's own name; may be empty
+    char hardwareId[256];  // "vvvv:pppp" for a USB device, else the system's id as read; may be empty
+};
+
+// The ports present now, in the order the system lists them. Never fails:
+// the list is empty when nothing can be enumerated.
+std::vector<SerialPortInfo> enumerateSerialPorts();
+
+// Looks up a "vvvv:pppp" USB id (lower-case hex) among the known adapters,
+// falling back to "<vendor> serial" when only the vendor is known. A key that
+// is not exactly 9 characters long, or a miss, leaves out untouched, so clear
+// it first and test it for emptiness afterwards.
+void lookupAdapterName(const char* key, char (&out)[256]);

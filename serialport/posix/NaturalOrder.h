@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string_view>
+
+// Text order in which runs of digits compare by their value, so "ttyS2" comes
+// before "ttyS10". Names equal by value ("ttyS01", "ttyS1") fall back to
+// plain text order, which keeps the order strict for sorting.
+bool naturalLess(std::string_view left, std::string_view right);
