@@ -1,0 +1,63 @@
+#include "tests/support/ModalAnswerer.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+ModalAnswerer::ModalAnswerer()
+{
+    QObject::connect(&pollTimer_, &QTimer::timeout, [this] { poll(); });
+}
+
+void ModalAnswerer::arm()
+{
+    fileToChoose_.clear();
+    start();
+}
+
+void ModalAnswerer::armToChooseFile(const QString& path)
+{
+    fileToChoose_ = path;
+    start();
+}
+
+void ModalAnswerer::start()
+{
+    answered_ = false;
+    title_.clear();
+    text_.clear();
+    pollTimer_.start(10);
+}
+
+void ModalAnswerer::poll()
+{
+    if (QWidget* dialog = QApplication::activeModalWidget())
+        answer(dialog);
+}
+
+void ModalAnswerer::answer(QWidget* dialog)
+{
+    pollTimer_.stop();
+    answered_ = true;
+    title_ = dialog->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(dialog))
+        text_ = box->text();
+
+    auto* modalDialog = qobject_cast<QDialog*>(dialog);
+    if (!modalDialog) {
+        dialog->close();
+        return;
+    }
+    auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+    if (fileDialog && !fileToChoose_.isEmpty()) {
+        // selectFile leaves the file name field alone while it has the focus.
+        if (QWidget* focused = fileDialog->focusWidget())
+            focused->clearFocus();
+        fileDialog->selectFile(fileToChoose_);
+        modalDialog->accept(); // QFileDialog's own accept, which checks the file
+    }
+    // A dialog that refused the choice is cancelled, so the test fails rather
+    // than waits.
+    if (modalDialog->isVisible())
+        modalDialog->reject();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+
+// Answers the next modal dialog so that a test can call code that blocks in
+// QDialog::exec(). Arm it first, then call the code; the answerer polls for
+// the active modal widget from the dialog's own event loop, records its title
+// (and, for a QMessageBox, its text) and answers it once.
+class ModalAnswerer
+{
+public:
+    ModalAnswerer();
+
+    // Closes a message box, or cancels any other dialog.
+    void arm();
+    // Selects `path` in the QFileDialog that opens next and accepts it.
+    void armToChooseFile(const QString& path);
+
+    bool answered() const { return answered_; }
+    const QString& title() const { return title_; }
+    const QString& text() const { return text_; }
+
+private:
+    void start();
+    void poll();
+    void answer(QWidget* dialog);
+
+    QTimer pollTimer_;
+    QString fileToChoose_;
+    bool answered_ = false;
+    QString title_;
+    QString text_;
+};
