@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+// Everything that passes between the program and the simulated chip.
+enum class ChipMessage
+{
+    // Frames from the program.
+    PortOpenNotice,  // 10 05
+    BootModeRequest, // 10 66
+    DataBlock,       // 55 66 33, block, length, payload, CRC
+    EndOfTransfer,   // 55 66 34 00 01 AA C9 8B
+    ExitBootMode,    // 55 66 35 00 01 AA 35 8A
+    FactoryReset,    // 55 66 36 00 01 AA 71 8A
+
+    // Answers of the chip.
+    BootReady,        // 55 66 32 02 05 00
+    BlockWritten,     // 55 66 33
+    TransferEnded,    // 55 66 34
+    BootExited,       // 55 66 35
+    FactoryResetDone, // 55 66 36
+    JunkText,         // text a confused bootloader prints instead of BootReady
+};
+
+// One message on the line. The times are the ones a latency measurement
+// needs: a frame counts from when its first byte was read, an answer from when
+// its last byte was written.
+struct ChipEvent
+{
+    ChipMessage message;
+    std::uint16_t block; // of a DataBlock frame; 0 for every other message
+    std::chrono::steady_clock::time_point time;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "tests/support/ChipEvent.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the simulated chip has seen and done so far.
+struct ChipRecord
+{
+    // The payloads of the latest transfer in block order; a new boot mode
+    // starts it afresh, as the program then sends the image again.
+    std::vector<std::uint8_t> image;
+    // Every well-formed frame received and every answer sent, in order.
+    std::vector<ChipEvent> events;
+    // The first violation of the protocol; empty while the program kept to it.
+    std::string protocolError;
+    bool hungUp = false;
+
+    std::size_t count(ChipMessage message) const
+    {
+        return static_cast<std::size_t>(std::count_if(
+            events.begin(), events.end(), [message](const ChipEvent& event) { return event.message == message; }));
+    }
+};
