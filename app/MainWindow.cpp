@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/SequenceHostOnWindow.h"
 #include "flash/StatusLine.h"
+#include "serialport/SerialPortInfo.h"
 #include "ui_MainWindow.h"
 
 #include <QCoreApplication>
@@ -10,10 +12,13 @@
 #include <QThread>
 
 #include <cstdarg>
+#include <cstring>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , form(std::make_unique<MainWindowForm>())
+    , sequenceHost(std::make_unique<SequenceHostOnWindow>(*this))
+    , sequence(*sequenceHost)
 {
     form->setupUi(this);
 
@@ -24,6 +29,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     form->pushButtonOpen->setText(tr("Open Port"));
     setWindowTitle(QStringLiteral("Orvanne Flasher 1.0 for RQ51x"));
+    fillPortList();
+    serialPort.attachListener(this);
     form->comboBoxBaudrate->setCurrentText(QStringLiteral("115200"));
     form->comboBoxDataBit->setCurrentText(QStringLiteral("8"));
 
@@ -34,7 +41,25 @@ MainWindow::MainWindow(QWidget* parent)
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // A run may be pausing on the event thread, which the close waits for.
+    sequenceHost->endPauses();
+    serialPort.closePort();
+    form.reset();
+}
+
+// The ports present now; the list is not refreshed while the program runs.
+void MainWindow::fillPortList()
+{
+    const std::vector<SerialPortInfo> ports = enumerateSerialPorts();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const char* name = ports[i].portName;
+        form->comboBoxPortName->insertItem(
+            static_cast<int>(i),
+            QString::fromLocal8Bit(name, static_cast<int>(strnlen(name, sizeof ports[i].portName))));
+    }
+}
 
 void MainWindow::logMessage(const char* format, ...)
 {
@@ -47,32 +72,27 @@ void MainWindow::logMessage(const char* format, ...)
 
 void MainWindow::appendLogLine(const QString& line)
 {
-    const auto append = [this, line] { form->plainTextEditSend->appendPlainText(line); };
-    if (QThread::currentThread() == thread()) {
-        append();
-        return;
-    }
-    // Posted, never waited for: the GUI thread may itself be waiting for the
-    // calling thread (closing the port joins the event thread).
-    QMetaObject::invokeMethod(this, append, Qt::QueuedConnection);
+    runOnGuiThread([this, line] { form->plainTextEditSend->appendPlainText(line); });
 }
 
-void MainWindow::onReadEvent(const char*, unsigned int)
+void MainWindow::runOnGuiThread(std::function<void()> effect)
 {
+    if (QThread::currentThread() == thread())
+        effect();
+    else
+        QMetaObject::invokeMethod(this, std::move(effect), Qt::QueuedConnection);
 }
 
+// The counters are read now, not when the text was emitted: the bar shows
+// how far the run has got by the time the text is shown.
 void MainWindow::OnUpdateReceive(QString str)
 {
     form->plainTextEditReceive->moveCursor(QTextCursor::End);
     form->plainTextEditReceive->appendPlainText(str);
-}
-
-void MainWindow::on_pushButtonOpen_clicked()
-{
-}
-
-void MainWindow::on_pushButtonSend_clicked()
-{
+    const std::uint32_t blockCount = sequence.blockCount();
+    if (blockCount == 0)
+        return;
+    form->progressBar->setValue(static_cast<int>(sequence.currentBlock() * 100u / blockCount));
 }
 
 void MainWindow::on_pushButtonClear_clicked()
@@ -102,10 +122,6 @@ void MainWindow::on_pushButtonLoadFirmware_clicked()
         return;
     form->labelFirmware_1->setText(selectedFirmwarePath);
     form->pushButtonSend->setEnabled(true);
-}
-
-void MainWindow::on_pushButtonReset_clicked()
-{
 }
 
 void MainWindow::on_actionAbout_triggered()

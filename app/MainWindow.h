@@ -1,8 +1,13 @@
 #pragma once
 
+#include "flash/FlashSequence.h"
+#include "serialport/SerialPort.h"
+#include "serialport/SerialPortListener.h"
+
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 QT_BEGIN_NAMESPACE
@@ -12,12 +17,20 @@ class MainWindow;
 QT_END_NAMESPACE
 using MainWindowForm = Ui::MainWindow;
 
-class MainWindow : public QMainWindow
+// Named without its namespace, so that qt_metacast answers "CSerialPortListener".
+using kavrio::CSerialPortListener;
+
+// The program's one window. It owns the serial port and is the port's read
+// listener: replies arrive on the port's event thread, where the flash
+// sequence reacts to them, and reach the widgets through the GUI thread.
+class MainWindow : public QMainWindow, public CSerialPortListener
 {
     Q_OBJECT
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    // Closes a port that is still open, and waits for its event thread,
+    // before the widgets go.
     ~MainWindow() override;
 
     // Appends a status line to the log pane. Any thread may call it: off the
@@ -28,7 +41,8 @@ signals:
     void emitUpdateReceive(QString str);
 
 private slots:
-    void onReadEvent(const char* portName, unsigned int readBufferLen);
+    // Called by the serial port on its event thread.
+    void onReadEvent(const char* portName, unsigned int readBufferLen) override;
     void OnUpdateReceive(QString str);
     void on_pushButtonOpen_clicked();
     void on_pushButtonSend_clicked();
@@ -39,8 +53,19 @@ private slots:
     void on_actionAbout_Qt_triggered();
 
 private:
+    class SequenceHostOnWindow;
+
+    void fillPortList();
+    bool refuseWhilePortClosed();
     void appendLogLine(const QString& line);
+    // Runs at once on the GUI thread; from another thread it is posted there,
+    // never waited for: the GUI thread may itself be waiting for the calling
+    // thread (closing the port joins the event thread).
+    void runOnGuiThread(std::function<void()> effect);
 
     std::unique_ptr<MainWindowForm> form;
+    CSerialPort serialPort;
     QString selectedFirmwarePath;
+    std::unique_ptr<SequenceHostOnWindow> sequenceHost;
+    FlashSequence sequence;
 };

@@ -1,7 +1,7 @@
 // Status lines reach the log pane whole, cut at 255 bytes, in call order per
 // thread, and at once when written on the GUI thread.
 #include "app/MainWindow.h"
-#include "tests/app/WindowTestHelpers.h"
+#include "tests/support/WindowTestHelpers.h"
 
 #include <QPlainTextEdit>
 #include <QRegularExpression>

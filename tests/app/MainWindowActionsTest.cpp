@@ -1,7 +1,7 @@
 // The window's own actions: the About boxes, Clear, choosing the firmware file
 // and the queued receive path.
 #include "app/MainWindow.h"
-#include "tests/app/WindowTestHelpers.h"
+#include "tests/support/WindowTestHelpers.h"
 #include "tests/support/ModalAnswerer.h"
 
 #include <QAction>
@@ -114,6 +114,8 @@ TEST_F(MainWindowActions, LoadFileShowsTheChosenPathAndCancellingForgetsIt)
 TEST_F(MainWindowActions, ReceivedTextIsAppendedLaterAtTheEndInOrder)
 {
     auto& pane = widget<QPlainTextEdit>("plainTextEditReceive");
+    auto& bar = widget<QProgressBar>("progressBar");
+    bar.setValue(37);
     emit window.emitUpdateReceive(QStringLiteral("first"));
     EXPECT_TRUE(pane.toPlainText().isEmpty()) << "appended before the event loop ran";
     ASSERT_TRUE(processEventsUntil([&] { return !pane.toPlainText().isEmpty(); }));
@@ -125,6 +127,7 @@ TEST_F(MainWindowActions, ReceivedTextIsAppendedLaterAtTheEndInOrder)
 
     EXPECT_EQ(pane.toPlainText(), "first\nsecond\nthird\nfourth");
     EXPECT_TRUE(pane.textCursor().atEnd());
+    EXPECT_EQ(bar.value(), 37) << "with no image loaded yet the bar keeps its value";
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // construction: every object by name and type, the layout tree, sizes, fonts,
 // texts, initial states, and the meta-object the slots are reached through.
 #include "app/MainWindow.h"
-#include "tests/app/WindowTestHelpers.h"
+#include "tests/support/WindowTestHelpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -293,6 +293,17 @@ TEST_F(MainWindowLayout, ExposesItsSignalAndSlotsInOrder)
     }
     EXPECT_EQ(meta.method(meta.methodOffset() + 1).parameterNames(),
               (QList<QByteArray>{"portName", "readBufferLen"}));
+}
+
+TEST_F(MainWindowLayout, CastsToItsListenerPartByTheBareName)
+{
+    CSerialPortListener* const listener = &window;
+    EXPECT_EQ(window.qt_metacast("CSerialPortListener"), static_cast<void*>(listener));
+    EXPECT_NE(window.qt_metacast("CSerialPortListener"), static_cast<void*>(&window));
+    EXPECT_EQ(window.qt_metacast("MainWindow"), static_cast<void*>(&window));
+    EXPECT_EQ(window.qt_metacast("QWidget"), static_cast<void*>(static_cast<QWidget*>(&window)));
+    EXPECT_EQ(window.qt_metacast("kavrio::CSerialPortListener"), nullptr);
+    EXPECT_EQ(window.qt_metacast(nullptr), nullptr);
 }
 
 } // namespace

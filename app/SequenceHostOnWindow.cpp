@@ -1,0 +1,71 @@
+#include "app/SequenceHostOnWindow.h"
+
+#include "ui_MainWindow.h"
+
+#include <chrono>
+
+MainWindow::SequenceHostOnWindow::SequenceHostOnWindow(MainWindow& window) : window_(window)
+{
+}
+
+void MainWindow::SequenceHostOnWindow::log(const QString& line)
+{
+    window_.appendLogLine(line);
+}
+
+void MainWindow::SequenceHostOnWindow::setLabel(InfoLabel label, const QString& text)
+{
+    QLabel* const widget = labelOf(label);
+    window_.runOnGuiThread([widget, text] { widget->setText(text); });
+}
+
+void MainWindow::SequenceHostOnWindow::send(const std::uint8_t* bytes, std::size_t length)
+{
+    window_.serialPort.send(bytes, static_cast<int>(length));
+}
+
+int MainWindow::SequenceHostOnWindow::receive(char* buffer, int size)
+{
+    return window_.serialPort.receive(buffer, size);
+}
+
+void MainWindow::SequenceHostOnWindow::pause(unsigned int milliseconds)
+{
+    std::unique_lock<std::mutex> guard(pauseMutex_);
+    pauseEnded_.wait_for(guard, std::chrono::milliseconds(milliseconds),
+                         [this] { return pausesEnded_; });
+}
+
+void MainWindow::SequenceHostOnWindow::endPauses()
+{
+    std::lock_guard<std::mutex> guard(pauseMutex_);
+    pausesEnded_ = true;
+    pauseEnded_.notify_all();
+}
+
+void MainWindow::SequenceHostOnWindow::showReceived(const QString& text)
+{
+    emit window_.emitUpdateReceive(text);
+}
+
+void MainWindow::SequenceHostOnWindow::setActionButtonsEnabled(bool enabled)
+{
+    MainWindowForm& form = *window_.form;
+    window_.runOnGuiThread([&form, enabled] {
+        for (QPushButton* button : {form.pushButtonSend, form.pushButtonLoadFirmware,
+                                    form.pushButtonReset, form.pushButtonOpen, form.pushButtonClear})
+            button->setEnabled(enabled);
+    });
+}
+
+QLabel* MainWindow::SequenceHostOnWindow::labelOf(InfoLabel label) const
+{
+    const MainWindowForm& form = *window_.form;
+    switch (label) {
+    case InfoLabel::FileSize: return form.label_FileSize;
+    case InfoLabel::TotalBlocks: return form.label_TotalBlocks;
+    case InfoLabel::CurrentBlock: return form.label_CurrenBlock;
+    case InfoLabel::Action: break;
+    }
+    return form.label_Action;
+}

@@ -1,0 +1,122 @@
+// The port panel with the real serial library on a pty: the settings the
+// operator picks reach the tty, and every outcome is shown.
+#include "tests/e2e/WindowDriver.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/TtyLineView.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class PortPanel : public testing::Test
+{
+protected:
+    PtyPair pty;
+    WindowDriver driver;
+};
+
+TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
+{
+    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.selectSetting("comboBoxBaudrate", "14400");
+    driver.selectSetting("comboBoxStopBit", "2");
+    driver.press("pushButtonOpen");
+
+    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Close Port");
+    EXPECT_EQ(driver.logLines(), QStringList{"Port open ready to flash RQ51x..."});
+    const TtyLineView line = TtyLineView::ofSlaveOf(pty.masterFd());
+    EXPECT_EQ(line.baudRate, 14400u);
+    EXPECT_TRUE(line.extraStopBit);
+    EXPECT_TRUE(line.raw);
+    EXPECT_EQ(pty.read(3, 2s), (std::vector<std::uint8_t>{0x10, 0x05}))
+        << "the port-open notice goes out exactly once";
+
+    driver.press("pushButtonOpen");
+    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Open Port");
+    EXPECT_EQ(driver.logLines(),
+              (QStringList{"Port open ready to flash RQ51x...", "Port closed..."}));
+}
+
+TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
+{
+    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.selectSetting("comboBoxParity", "Space");
+    driver.selectSetting("comboBoxStopBit", "1.5");
+    // 1.5 stop bits go with 5 data bits only: with 8 the device refuses the pair.
+    driver.pressAndAnswer("pushButtonOpen");
+    ASSERT_TRUE(driver.answerer.answered());
+    EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 5\nmessage: invalid param error");
+
+    driver.selectSetting("comboBoxDataBit", "5");
+    driver.press("pushButtonOpen");
+    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Close Port");
+    EXPECT_TRUE(TtyLineView::ofSlaveOf(pty.masterFd()).extraStopBit);
+}
+
+TEST_F(PortPanel, AMissingPortIsReportedAndLeftClosed)
+{
+    driver.selectPort("/dev/orvanne-no-such-port");
+    driver.pressAndAnswer("pushButtonOpen");
+    ASSERT_TRUE(driver.answerer.answered());
+    EXPECT_EQ(driver.answerer.title(), "Information");
+    EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 12\nmessage: not exist error");
+    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Open Port");
+    EXPECT_EQ(driver.logLines(), QStringList{"Port closed..."});
+}
+
+TEST_F(PortPanel, APortHeldElsewhereIsReportedAsAccessDenied)
+{
+    WindowDriver other;
+    other.selectPort(QString::fromStdString(pty.slavePath()));
+    other.press("pushButtonOpen");
+    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.pressAndAnswer("pushButtonOpen");
+    EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 6\nmessage: access denied error");
+}
+
+TEST_F(PortPanel, WithNoPortListedNothingIsOpened)
+{
+    driver.widget<QComboBox>("comboBoxPortName").clear();
+    driver.pressAndAnswer("pushButtonOpen");
+    ASSERT_TRUE(driver.answerer.answered());
+    EXPECT_EQ(driver.answerer.title(), "Information");
+    EXPECT_EQ(driver.answerer.text(), "No avaiable ports");
+    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Open Port");
+    EXPECT_EQ(driver.logLines(), QStringList{""});
+}
+
+TEST_F(PortPanel, FlashAndResetAreRefusedWhileThePortIsClosed)
+{
+    QTemporaryDir folder;
+    const QString firmware = folder.filePath("image.bin");
+    QFile file(firmware);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(300, '\x5A'));
+    file.close();
+    driver.chooseFirmware(firmware);
+
+    for (const char* action : {"pushButtonReset", "pushButtonSend"}) {
+        driver.pressAndAnswer(action);
+        ASSERT_TRUE(driver.answerer.answered()) << action;
+        EXPECT_EQ(driver.answerer.title(), "Information");
+        EXPECT_EQ(driver.answerer.text(), "Please open serial port first!");
+        EXPECT_TRUE(driver.actionButtonsEnabled());
+        EXPECT_EQ(driver.text("label_Action"), "Action:");
+    }
+
+    // The refused reset left no reset pending: Flash now reads the file.
+    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.press("pushButtonOpen");
+    driver.press("pushButtonSend");
+    EXPECT_TRUE(driver.logLines().contains("Reading..."));
+    EXPECT_TRUE(driver.logLines().contains("Blocks to transfer: 2"));
+}
+
+} // namespace
