@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 namespace kavrio {
 
 // An abstract buffer of elements.
@@ -22,7 +24,8 @@ public:
 // the oldest elements are overwritten. The capacity is a power of two and both
 // indexes count modulo twice the capacity, so storage positions come from a mask
 // and the spare top bit tells full from empty without a separate counter.
-// Not thread-safe: the owner serialises put and take. Neither allocates.
+// Not thread-safe: the owner serialises put and take. Neither allocates;
+// both copy whole runs rather than element by element.
 template <class T>
 class RingBuffer final : public Buffer<T>
 {
@@ -66,26 +69,26 @@ public:
 
     unsigned int put(const T* data, unsigned int length) override
     {
-        for (unsigned int i = 0; i < length; ++i) {
-            storage_[write_ & (capacity_ - 1)] = data[i];
-            if (full())
-                read_ = (read_ + 1) & indexMask_; // the oldest element was just overwritten
-            write_ = (write_ + 1) & indexMask_;
-        }
+        // Whole runs are copied; the result is the element-by-element one:
+        // of a put larger than the capacity only the newest capacity elements
+        // stay, and a put past the free space leaves the buffer full.
+        const unsigned int kept = length < capacity_ ? length : capacity_;
+        const bool overflows = length > freeCount();
+        copyIn(data + (length - kept), kept, write_ + (length - kept));
+        write_ = (write_ + length) & indexMask_;
+        if (overflows)
+            read_ = write_ ^ capacity_;
         return length;
     }
 
     unsigned int take(T* destination, unsigned int length) override
     {
-        if (empty())
-            return 0;
-        unsigned int count = length;
-        if (count > usedCount())
-            count = usedCount();
-        for (unsigned int i = 0; i < count; ++i) {
-            destination[i] = storage_[read_ & (capacity_ - 1)];
-            read_ = (read_ + 1) & indexMask_;
-        }
+        const unsigned int count = length < usedCount() ? length : usedCount();
+        const unsigned int at = read_ & (capacity_ - 1);
+        const unsigned int first = count < capacity_ - at ? count : capacity_ - at;
+        std::copy(storage_ + at, storage_ + at + first, destination);
+        std::copy(storage_, storage_ + (count - first), destination + first);
+        read_ = (read_ + count) & indexMask_;
         return count;
     }
 
@@ -101,6 +104,15 @@ public:
     unsigned int capacity() const override { return capacity_; }
 
 private:
+    // Copies count (at most the capacity) elements to the storage from index on, wrapping once.
+    void copyIn(const T* data, unsigned int count, unsigned int index)
+    {
+        const unsigned int at = index & (capacity_ - 1);
+        const unsigned int first = count < capacity_ - at ? count : capacity_ - at;
+        std::copy(data, data + first, storage_ + at);
+        std::copy(data + first, data + count, storage_);
+    }
+
     unsigned int read_ = 0;
     unsigned int write_ = 0;
     const unsigned int capacity_;

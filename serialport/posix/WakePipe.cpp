@@ -22,6 +22,7 @@ WakePipe::~WakePipe()
 
 void WakePipe::signal()
 {
+    pending_ = true;
     const char byte = 1;
     // A full pipe already holds a pending signal, so a failed write loses nothing.
     [[maybe_unused]] const ssize_t written = write(writeFd_, &byte, 1);
@@ -29,6 +30,9 @@ void WakePipe::signal()
 
 void WakePipe::drain()
 {
+    if (!pending_)
+        return;
+    pending_ = false;
     char bytes[64];
     while (read(readFd_, bytes, sizeof bytes) > 0) {
     }

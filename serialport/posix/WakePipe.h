@@ -1,7 +1,9 @@
 #pragma once
 
 // A self-pipe that lets one thread cut another's poll() short: the waiter
-// polls readFd() beside its device, another thread calls signal().
+// polls readFd() beside its device, another thread calls signal(). Callers
+// serialise signal() and drain() (they hold their device's lock), which lets
+// drain() skip the pipe when nothing was signalled.
 class WakePipe
 {
 public:
@@ -20,4 +22,5 @@ public:
 private:
     int readFd_ = -1;
     int writeFd_ = -1;
+    bool pending_ = false;
 };

@@ -317,23 +317,26 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
     if (device == nullptr)
         return FALSE;
     DWORD watched;
+    bool unreadBytesSeen;
     {
         std::lock_guard<std::mutex> guard(device->mutex);
         watched = device->eventMask;
         if (watched == 0)
             return fail(ERROR_INVALID_PARAMETER);
         device->waitPending = true;
+        unreadBytesSeen = device->queuedAtLastEvent > 0;
     }
 
     // EV_RXCHAR means "characters arrived since the last event", while poll()
     // reports a readable descriptor for as long as bytes sit unread. So the
     // queue length is compared with what the last event saw, and while old
     // bytes stay unread the queue is looked at again every few milliseconds.
+    // With nothing left unread, any byte is new and poll() can wait for it.
     constexpr int kUnreadBytesRecheckMs = 10;
     DWORD events = 0;
     DWORD error = ERROR_SUCCESS;
+    int queued = unreadBytesSeen ? queuedInputBytes(device->fd) : 0;
     for (;;) {
-        const int queued = queuedInputBytes(device->fd);
         if (queued < 0) {
             error = win32ErrorFromErrno(errno);
             break;
@@ -362,12 +365,14 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
             error = ERROR_INVALID_HANDLE;
             break;
         }
+        const int queuedNow = queuedInputBytes(device->fd);
         // Readable or hung up without a new byte: the other end is gone.
         // Failing lets the caller back off instead of polling in a loop.
-        if (fds[0].revents != 0 && queuedInputBytes(device->fd) <= queued) {
+        if (fds[0].revents != 0 && queuedNow <= queued) {
             error = ERROR_BAD_COMMAND;
             break;
         }
+        queued = queuedNow;
     }
     {
         std::lock_guard<std::mutex> guard(device->mutex);
