@@ -1,0 +1,56 @@
+// Our library: the listener drains the receive buffer on the event thread.
+#include "bench/OpenOnPty.h"
+#include "bench/ThroughputReceiver.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+class CSerialPortReceiver final : public ThroughputReceiver, private kavrio::CSerialPortListener
+{
+public:
+    using ThroughputReceiver::ThroughputReceiver;
+
+    bool open(const std::string& slavePath, std::string& whyNot) override
+    {
+        return openOnPty(port_, slavePath, this, whyNot);
+    }
+
+    void receive() override
+    {
+        // Woken only at the end, so that the waiting thread does not compete
+        // with the event thread for the CPU; progress is looked at per stall limit.
+        std::unique_lock<std::mutex> lock(mutex_);
+        std::size_t received = check_.received();
+        while (!finished_.wait_for(lock, kStallLimit, [this] { return check_.done(); })) {
+            if (check_.received() == received)
+                return;
+            received = check_.received();
+        }
+    }
+
+private:
+    void onReadEvent(const char*, unsigned int) override
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        char bytes[kReadSize];
+        int got;
+        while ((got = port_.receive(bytes, sizeof bytes)) > 0)
+            check_.take(bytes, static_cast<std::size_t>(got));
+        if (check_.done())
+            finished_.notify_one();
+    }
+
+    std::mutex mutex_; // guards check_
+    std::condition_variable finished_;
+    // Last, so that its event thread has ended before the members above go.
+    CSerialPort port_;
+};
+
+} // namespace
+
+std::unique_ptr<ThroughputReceiver> makeCSerialPortReceiver(StreamCheck& check)
+{
+    return std::make_unique<CSerialPortReceiver>(check);
+}
