@@ -48,8 +48,10 @@ Bytes concat(std::initializer_list<Bytes> parts)
 
 Bytes blockFrame(std::uint16_t block, const Bytes& payload)
 {
-    Bytes frame{0x55, 0x66, 0x33, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block),
-                static_cast<std::uint8_t>(payload.size() >> 8), static_cast<std::uint8_t>(payload.size())};
+    Bytes frame;
+    frame.reserve(payload.size() + 9);
+    frame = {0x55, 0x66, 0x33, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block),
+             static_cast<std::uint8_t>(payload.size() >> 8), static_cast<std::uint8_t>(payload.size())};
     frame.insert(frame.end(), payload.begin(), payload.end());
     const std::uint16_t crc = crc16Modbus(frame.data(), frame.size());
     frame.push_back(static_cast<std::uint8_t>(crc >> 8));
