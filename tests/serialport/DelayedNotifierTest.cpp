@@ -98,15 +98,4 @@ TEST(DelayedNotifier, DestroyingAnArmedNotifierReturnsWithoutCalling)
     EXPECT_TRUE(listener.calls().empty());
 }
 
-TEST(DelayedNotifier, KeepsItsOwnCopyOfThePortName)
-{
-    CallRecorder listener;
-    DelayedNotifier notifier;
-    std::string name(300, 'x');
-    notifier.arm(1, name.c_str(), 7, &listener);
-    name.assign("changed");
-    ASSERT_EQ(listener.waitForCall().size(), 1u);
-    EXPECT_EQ(listener.calls()[0].portName, std::string(255, 'x'));
-}
-
 } // namespace

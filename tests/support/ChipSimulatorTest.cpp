@@ -32,11 +32,9 @@ const Bytes kPortOpenNotice{0x10, 0x05};
 const Bytes kBootModeRequest{0x10, 0x66};
 const Bytes kEndOfTransfer{0x55, 0x66, 0x34, 0x00, 0x01, 0xAA, 0xC9, 0x8B};
 const Bytes kExitBootMode{0x55, 0x66, 0x35, 0x00, 0x01, 0xAA, 0x35, 0x8A};
-const Bytes kFactoryReset{0x55, 0x66, 0x36, 0x00, 0x01, 0xAA, 0x71, 0x8A};
 const Bytes kBlockWritten{0x55, 0x66, 0x33};
 const Bytes kTransferEnded{0x55, 0x66, 0x34};
 const Bytes kBootExited{0x55, 0x66, 0x35};
-const Bytes kFactoryResetDone{0x55, 0x66, 0x36};
 
 Bytes concat(std::initializer_list<Bytes> parts)
 {
@@ -187,17 +185,6 @@ TEST(ChipSimulatorDialogue, AcknowledgesAFlashRunAndKeepsTheImage)
                                [](const ChipEvent& a, const ChipEvent& b) { return a.time < b.time; }));
 }
 
-TEST(ChipSimulatorDialogue, AcknowledgesAFactoryResetRun)
-{
-    ChipOnLine bench;
-    bench.enterBootMode();
-    EXPECT_EQ(bench.line.exchange(kFactoryReset, 3), kFactoryResetDone);
-    EXPECT_EQ(bench.line.exchange(kExitBootMode, 3), kBootExited);
-    ASSERT_TRUE(bench.chip.waitUntilBootExitAcknowledged(kPatience));
-    EXPECT_EQ(bench.chip.protocolError(), "");
-    EXPECT_EQ(bench.chip.record().count(ChipMessage::FactoryReset), 1u);
-}
-
 struct Violation
 {
     const char* name;
@@ -245,77 +232,8 @@ INSTANTIATE_TEST_SUITE_P(
         Violation{"ExitBeforeAnyTransfer", kExitBootMode, 0, "exit-boot-mode frame right after boot mode was granted"}),
     [](const ::testing::TestParamInfo<Violation>& info) { return std::string(info.param.name); });
 
-TEST(ChipSimulatorFaults, RepeatedBootReadyIsFollowedByARestartAtBlockOne)
-{
-    ChipOnLine bench(ChipBehaviour::repeatBootReadyAtBlock(2));
-    bench.enterBootMode();
-    EXPECT_EQ(bench.line.exchange(blockOneOfFF(), 3), kBlockWritten);
-    EXPECT_THAT(bench.line.exchange(blockFrame(2, countingBlock()), 6), ElementsAre(0x55, 0x66, 0x32, _, _, 0x00));
-    EXPECT_EQ(bench.line.exchange(blockOneOfFF(), 3), kBlockWritten);
-    EXPECT_EQ(bench.line.exchange(blockFrame(2, countingBlock()), 3), kBlockWritten);
-    EXPECT_EQ(bench.line.exchange(kEndOfTransfer, 3), kTransferEnded);
-    EXPECT_EQ(bench.line.exchange(kExitBootMode, 3), kBootExited);
-
-    EXPECT_EQ(bench.chip.protocolError(), "");
-    EXPECT_EQ(bench.chip.image(), concat({Bytes(256, 0xFF), countingBlock()}));
-}
-
-TEST(ChipSimulatorFaults, BootExitedInPlaceOfABlockAcknowledgementEndsTheRun)
-{
-    ChipOnLine bench(ChipBehaviour::exitBootModeAtBlock(1));
-    bench.enterBootMode();
-    EXPECT_EQ(bench.line.exchange(blockOneOfFF(), 3), kBootExited);
-    EXPECT_TRUE(bench.chip.waitUntilBootExitAcknowledged(kPatience));
-
-    bench.line.send(blockFrame(2, countingBlock()));
-    ASSERT_TRUE(bench.chip.waitUntil(hasProtocolError, kPatience));
-    EXPECT_EQ(bench.chip.protocolError(), "block frame 2 after boot mode was exited");
-    EXPECT_EQ(bench.chip.image(), Bytes(256, 0xFF));
-}
-
-TEST(ChipSimulatorFaults, HangsUpOnceTheBlockHasCome)
-{
-    ChipOnLine bench(ChipBehaviour::hangUpAfterBlock(1));
-    bench.enterBootMode();
-    bench.line.send(blockOneOfFF());
-    ASSERT_TRUE(bench.chip.waitUntilHungUp(kPatience));
-    EXPECT_TRUE(bench.line.hungUp());
-    EXPECT_EQ(bench.chip.image(), Bytes(256, 0xFF));
-    EXPECT_EQ(bench.chip.record().count(ChipMessage::BlockWritten), 0u);
-}
-
-TEST(ChipSimulatorFaults, JunkTextTakesThePlaceOfBootReadyAndNothingFollows)
-{
-    ChipOnLine bench(ChipBehaviour::junkInsteadOfBootReady());
-    const std::string junk = ChipBehaviour().junkText;
-    EXPECT_EQ(bench.line.exchange(kBootModeRequest, junk.size()), Bytes(junk.begin(), junk.end()));
-
-    // The notice after the block shows that the block has been dealt with.
-    bench.line.send(concat({blockOneOfFF(), kPortOpenNotice}));
-    ASSERT_TRUE(bench.chip.waitUntil(
-        [](const ChipRecord& record) { return record.count(ChipMessage::PortOpenNotice) == 1; }, kPatience));
-    const ChipRecord record = bench.chip.record();
-    EXPECT_EQ(record.count(ChipMessage::DataBlock), 1u);
-    EXPECT_EQ(record.count(ChipMessage::BlockWritten), 0u);
-    EXPECT_EQ(record.protocolError, "");
-}
-
-TEST(ChipSimulatorFaults, SilentChipRecordsButAnswersNothing)
-{
-    ChipOnLine bench(ChipBehaviour::staySilent());
-    bench.line.send(concat({kBootModeRequest, kPortOpenNotice}));
-    ASSERT_TRUE(bench.chip.waitUntil(
-        [](const ChipRecord& record) { return record.count(ChipMessage::PortOpenNotice) == 1; }, kPatience));
-    EXPECT_THAT(messagesOf(bench.chip.record()),
-                ElementsAre(ChipMessage::BootModeRequest, ChipMessage::PortOpenNotice));
-}
-
-TEST(ChipSimulatorFaults, SplitRepliesStillAddUpToTheWholeReply)
-{
-    ChipOnLine bench(ChipBehaviour::splitReplies());
-    bench.enterBootMode();
-    EXPECT_EQ(bench.line.exchange(blockOneOfFF(), 3), kBlockWritten);
-}
+// The faults the simulator can play are exercised through the real program
+// by the end-to-end tests.
 
 TEST(ChipFrameParser, AFrameInSingleBytesParsesAndCountsFromItsFirstByte)
 {
