@@ -12,12 +12,16 @@
 
 // A read listener for tests: records every notification's readBufferLen and
 // takes up to `takeLimit` of the notified bytes from the port (all by default).
+// Declare it before the port it listens to, so that the port, going first,
+// ends its event thread while the recorder still exists.
 class ReadRecorder : public kavrio::CSerialPortListener
 {
 public:
-    explicit ReadRecorder(CSerialPort& port, unsigned int takeLimit = ~0u)
-        : port_(port), takeLimit_(takeLimit)
+    void listenTo(CSerialPort& port, unsigned int takeLimit = ~0u)
     {
+        port_ = &port;
+        takeLimit_ = takeLimit;
+        port.attachListener(this);
     }
 
     // Runs on the event thread inside each notification, before the bytes are taken.
@@ -30,7 +34,7 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         lengths_.push_back(readBufferLen);
         std::vector<std::uint8_t> chunk(std::min(readBufferLen, takeLimit_));
-        const int taken = port_.receive(chunk.data(), static_cast<int>(chunk.size()));
+        const int taken = port_->receive(chunk.data(), static_cast<int>(chunk.size()));
         if (taken > 0)
             received_.insert(received_.end(), chunk.begin(), chunk.begin() + taken);
         changed_.notify_all();
@@ -61,8 +65,8 @@ public:
     }
 
 private:
-    CSerialPort& port_;
-    const unsigned int takeLimit_;
+    CSerialPort* port_ = nullptr;
+    unsigned int takeLimit_ = ~0u;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<unsigned int> lengths_;

@@ -21,13 +21,23 @@ void configureFor(CSerialPort& port, const PtyPair& pty)
                    FlowControlNone, 4096);
 }
 
-TEST(SerialPortLifecycle, OpenCloseCyclesWithTrafficLeaveNothingBehind)
+// A port on a pty, configured, with a listener that takes every byte.
+class ListenedPort : public ::testing::Test
 {
+protected:
+    ListenedPort()
+    {
+        recorder.listenTo(port);
+        configureFor(port, pty);
+    }
+
     PtyPair pty;
+    ReadRecorder recorder;
     CSerialPort port;
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
-    configureFor(port, pty);
+};
+
+TEST_F(ListenedPort, OpenCloseCyclesWithTrafficLeaveNothingBehind)
+{
     // One cycle first, so that anything created once per process (a
     // sanitizer's helper thread) is there before the counting starts.
     ASSERT_TRUE(port.openPort());
@@ -65,7 +75,7 @@ TEST(SerialPortLifecycle, DestroyingAFrontDuringACallbackWaitsForIt)
 {
     PtyPair pty;
     auto port = std::make_unique<CSerialPort>();
-    ReadRecorder recorder(*port);
+    ReadRecorder recorder;
     std::atomic<bool> inCallback{false};
     std::atomic<bool> destroying{false};
     recorder.duringCall = [&] {
@@ -75,7 +85,7 @@ TEST(SerialPortLifecycle, DestroyingAFrontDuringACallbackWaitsForIt)
         // The front is being destroyed now; its backend must still be there.
         std::this_thread::sleep_for(50ms);
     };
-    port->attachListener(&recorder);
+    recorder.listenTo(*port);
     configureFor(*port, pty);
     ASSERT_TRUE(port->openPort());
     pty.write({1, 2, 3});
@@ -86,14 +96,9 @@ TEST(SerialPortLifecycle, DestroyingAFrontDuringACallbackWaitsForIt)
     EXPECT_EQ(recorder.lengths(), (std::vector<unsigned int>{3}));
 }
 
-TEST(SerialPortLifecycle, ClosingFromTheListenerDoesNotWaitForItself)
+TEST_F(ListenedPort, ClosingFromTheListenerDoesNotWaitForItself)
 {
-    PtyPair pty;
-    CSerialPort port;
-    ReadRecorder recorder(port);
     recorder.duringCall = [&] { port.closePort(); };
-    port.attachListener(&recorder);
-    configureFor(port, pty);
     const std::size_t threadsBefore = countThreads();
     ASSERT_TRUE(port.openPort());
     pty.write({1});
@@ -109,13 +114,8 @@ TEST(SerialPortLifecycle, ClosingFromTheListenerDoesNotWaitForItself)
     EXPECT_EQ(countThreads(), threadsBefore);
 }
 
-TEST(SerialPortLifecycle, APeerHangingUpMidStreamLeavesAPortThatCloses)
+TEST_F(ListenedPort, APeerHangingUpMidStreamLeavesAPortThatCloses)
 {
-    PtyPair pty;
-    CSerialPort port;
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
-    configureFor(port, pty);
     ASSERT_TRUE(port.openPort());
     pty.write({1, 2, 3, 4});
     ASSERT_TRUE(recorder.waitForBytes(4));

@@ -33,13 +33,13 @@ protected:
     }
 
     PtyPair pty;
+    ReadRecorder recorder;
     CSerialPort port;
 };
 
 TEST_F(ReceiveOnPty, EachBatchIsNotifiedWithEverythingStillBuffered)
 {
-    ReadRecorder recorder(port, 2); // leaves bytes behind on purpose
-    port.attachListener(&recorder);
+    recorder.listenTo(port, 2); // leaves bytes behind on purpose
     open();
     pty.write({1, 2, 3, 4, 5});
     ASSERT_TRUE(recorder.waitForCalls(1));
@@ -51,8 +51,7 @@ TEST_F(ReceiveOnPty, EachBatchIsNotifiedWithEverythingStillBuffered)
 
 TEST_F(ReceiveOnPty, TheNotifyMinimumHoldsBackSmallerBatches)
 {
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
+    recorder.listenTo(port);
     open();
     port.setNotifyMinimum(4);
     pty.write({1, 2, 3});
@@ -66,8 +65,7 @@ TEST_F(ReceiveOnPty, TheNotifyMinimumHoldsBackSmallerBatches)
 
 TEST_F(ReceiveOnPty, ADelayCoalescesABurstIntoOneCall)
 {
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
+    recorder.listenTo(port);
     open();
     port.setNotifyDelay(1000);
     for (int batch = 0; batch < 10; ++batch) {
@@ -81,8 +79,7 @@ TEST_F(ReceiveOnPty, ADelayCoalescesABurstIntoOneCall)
 
 TEST_F(ReceiveOnPty, ABufferPastItsHighWaterIsReportedAtOnce)
 {
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
+    recorder.listenTo(port);
     open(16); // high water 12
     port.setNotifyDelay(60000);
     const std::vector<std::uint8_t> bytes = pattern(20, 7);
@@ -106,8 +103,7 @@ TEST_F(ReceiveOnPty, WithoutAListenerBytesAreStillBuffered)
 
 TEST_F(ReceiveOnPty, ANullListenerKeepsTheOneBefore)
 {
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
+    recorder.listenTo(port);
     EXPECT_EQ(port.attachListener(nullptr), 5);
     open();
     pty.write({42});
@@ -119,8 +115,7 @@ TEST_F(ReceiveOnPty, AMegabyteEachWayArrivesIntactAndInOrder)
     constexpr std::size_t kSize = 1 << 20;
     const std::vector<std::uint8_t> inbound = pattern(kSize, 1);
     const std::vector<std::uint8_t> outbound = pattern(kSize, 2);
-    ReadRecorder recorder(port);
-    port.attachListener(&recorder);
+    recorder.listenTo(port);
     open();
 
     std::thread deviceWriter([&] { pty.write(inbound); });
