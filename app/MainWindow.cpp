@@ -5,7 +5,9 @@
 #include "serialport/SerialPortInfo.h"
 #include "ui_MainWindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTextCursor>
@@ -14,11 +16,21 @@
 #include <cstdarg>
 #include <cstring>
 
+namespace {
+
+// The receive buffer the window asks the port for.
+constexpr unsigned int kReceiveBufferBytes = 4096;
+// Each pane keeps its newest lines only, so that no run, however long or
+// noisy, grows the program without bound.
+constexpr int kPaneLineLimit = 10000;
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , form(std::make_unique<MainWindowForm>())
     , sequenceHost(std::make_unique<SequenceHostOnWindow>(*this))
-    , sequence(*sequenceHost)
+    , sequence(std::make_unique<FlashSequence>(*sequenceHost))
 {
     form->setupUi(this);
 
@@ -38,15 +50,24 @@ MainWindow::MainWindow(QWidget* parent)
         pane->setStyleSheet(
             QStringLiteral("QPlainTextEdit {background-color: darkgrey; color: white;}"));
         pane->setBackgroundVisible(false);
+        pane->setMaximumBlockCount(kPaneLineLimit);
     }
 }
 
 MainWindow::~MainWindow()
 {
-    // A run may be pausing on the event thread, which the close waits for.
-    sequenceHost->endPauses();
+    // The run's pauses end with it, so closing the port does not wait for them.
+    sequence->cancel();
     serialPort.closePort();
+    // The sequence's timer may be reporting to the widgets; it stops here.
+    sequence.reset();
     form.reset();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    sequence->cancel();
+    event->accept();
 }
 
 // The ports present now; the list is not refreshed while the program runs.
@@ -83,16 +104,101 @@ void MainWindow::runOnGuiThread(std::function<void()> effect)
         QMetaObject::invokeMethod(this, std::move(effect), Qt::QueuedConnection);
 }
 
+void MainWindow::on_pushButtonOpen_clicked()
+{
+    // The caption is the panel's state: "Open Port" while the port is closed.
+    if (form->pushButtonOpen->text() != tr("Open Port"))
+        closePort();
+    else
+        openPort();
+}
+
+void MainWindow::openPort()
+{
+    if (form->comboBoxPortName->count() == 0) {
+        QMessageBox::information(this, tr("Information"), tr("No avaiable ports"),
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+        qDebug("No avaiable ports");
+        return;
+    }
+
+    // Parity and stop bits are passed by position: the items stand in the
+    // order of their setting values.
+    const QByteArray portName = form->comboBoxPortName->currentText().toUtf8();
+    serialPort.configure(portName.constData(), form->comboBoxBaudrate->currentText().toInt(),
+                         static_cast<SerialParity>(form->comboBoxParity->currentIndex()),
+                         static_cast<SerialDataBits>(form->comboBoxDataBit->currentText().toInt()),
+                         static_cast<SerialStopBits>(form->comboBoxStopBit->currentIndex()),
+                         FlowControlNone, kReceiveBufferBytes);
+    serialPort.setNotifyDelay(0);
+    if (serialPort.openPort()) {
+        logMessage("Port open ready to flash RQ51x...");
+        form->pushButtonOpen->setText(tr("Close Port"));
+        sequence->sendPortOpenNotice();
+        return;
+    }
+
+    const QString error = tr("open port error") +
+                          QStringLiteral("\n\ncode: %1\nmessage: %2")
+                              .arg(serialPort.lastErrorCode())
+                              .arg(QString::fromUtf8(serialPort.lastErrorText()));
+    QMessageBox::information(this, tr("Information"), error, QMessageBox::Ok, QMessageBox::NoButton);
+    form->pushButtonOpen->setText(tr("Open Port"));
+    logMessage("Port closed...");
+    qDebug() << serialPort.lastErrorCode();
+}
+
+void MainWindow::closePort()
+{
+    serialPort.closePort();
+    logMessage("Port closed...");
+    form->pushButtonOpen->setText(tr("Open Port"));
+}
+
+bool MainWindow::refuseWhilePortClosed()
+{
+    if (serialPort.isPortOpen())
+        return false;
+    QMessageBox::information(this, tr("Information"), tr("Please open serial port first!"),
+                             QMessageBox::Ok);
+    qDebug().noquote() << tr("Please open serial port first");
+    return true;
+}
+
+void MainWindow::on_pushButtonSend_clicked()
+{
+    if (refuseWhilePortClosed())
+        return;
+    sequence->startFlash(selectedFirmwarePath.toLocal8Bit().constData());
+}
+
+void MainWindow::on_pushButtonReset_clicked()
+{
+    if (refuseWhilePortClosed())
+        return;
+    sequence->startFactoryReset();
+}
+
+void MainWindow::on_pushButtonCancel_clicked()
+{
+    sequence->cancel();
+}
+
+void MainWindow::onReadEvent(const char*, unsigned int readBufferLen)
+{
+    sequence->onReadEvent(readBufferLen);
+}
+
 // The counters are read now, not when the text was emitted: the bar shows
 // how far the run has got by the time the text is shown.
 void MainWindow::OnUpdateReceive(QString str)
 {
     form->plainTextEditReceive->moveCursor(QTextCursor::End);
     form->plainTextEditReceive->appendPlainText(str);
-    const std::uint32_t blockCount = sequence.blockCount();
+    const std::uint32_t blockCount = sequence->blockCount();
     if (blockCount == 0)
         return;
-    form->progressBar->setValue(static_cast<int>(sequence.currentBlock() * 100u / blockCount));
+    form->progressBar->setValue(static_cast<int>(sequence->currentBlock() * 100u / blockCount));
 }
 
 void MainWindow::on_pushButtonClear_clicked()

@@ -29,8 +29,8 @@ class MainWindow : public QMainWindow, public CSerialPortListener
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
-    // Closes a port that is still open, and waits for its event thread,
-    // before the widgets go.
+    // Ends a run in progress and closes a port that is still open, waiting
+    // for its event thread, before the widgets go.
     ~MainWindow() override;
 
     // Appends a status line to the log pane. Any thread may call it: off the
@@ -39,6 +39,10 @@ public:
 
 signals:
     void emitUpdateReceive(QString str);
+
+protected:
+    // Closing the window mid-run cancels the run.
+    void closeEvent(QCloseEvent* event) override;
 
 private slots:
     // Called by the serial port on its event thread.
@@ -51,11 +55,14 @@ private slots:
     void on_pushButtonReset_clicked();
     void on_actionAbout_triggered();
     void on_actionAbout_Qt_triggered();
+    void on_pushButtonCancel_clicked();
 
 private:
     class SequenceHostOnWindow;
 
     void fillPortList();
+    void openPort();
+    void closePort();
     bool refuseWhilePortClosed();
     void appendLogLine(const QString& line);
     // Runs at once on the GUI thread; from another thread it is posted there,
@@ -67,5 +74,5 @@ private:
     CSerialPort serialPort;
     QString selectedFirmwarePath;
     std::unique_ptr<SequenceHostOnWindow> sequenceHost;
-    FlashSequence sequence;
+    std::unique_ptr<FlashSequence> sequence;
 };

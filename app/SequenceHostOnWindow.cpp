@@ -2,8 +2,6 @@
 
 #include "ui_MainWindow.h"
 
-#include <chrono>
-
 MainWindow::SequenceHostOnWindow::SequenceHostOnWindow(MainWindow& window) : window_(window)
 {
 }
@@ -31,16 +29,7 @@ int MainWindow::SequenceHostOnWindow::receive(char* buffer, int size)
 
 void MainWindow::SequenceHostOnWindow::pause(unsigned int milliseconds)
 {
-    std::unique_lock<std::mutex> guard(pauseMutex_);
-    pauseEnded_.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                         [this] { return pausesEnded_; });
-}
-
-void MainWindow::SequenceHostOnWindow::endPauses()
-{
-    std::lock_guard<std::mutex> guard(pauseMutex_);
-    pausesEnded_ = true;
-    pauseEnded_.notify_all();
+    pause_.sleep(milliseconds);
 }
 
 void MainWindow::SequenceHostOnWindow::showReceived(const QString& text)
@@ -48,13 +37,31 @@ void MainWindow::SequenceHostOnWindow::showReceived(const QString& text)
     emit window_.emitUpdateReceive(text);
 }
 
-void MainWindow::SequenceHostOnWindow::setActionButtonsEnabled(bool enabled)
+void MainWindow::SequenceHostOnWindow::runStarted()
+{
+    pause_.restore();
+    setRunning(true);
+}
+
+void MainWindow::SequenceHostOnWindow::blockSent(std::uint32_t, std::uint32_t)
+{
+}
+
+void MainWindow::SequenceHostOnWindow::runEnded(const RunResult&)
+{
+    pause_.cut();
+    setRunning(false);
+}
+
+// While a run is in progress only Cancel is enabled of the buttons that act.
+void MainWindow::SequenceHostOnWindow::setRunning(bool running)
 {
     MainWindowForm& form = *window_.form;
-    window_.runOnGuiThread([&form, enabled] {
+    window_.runOnGuiThread([&form, running] {
         for (QPushButton* button : {form.pushButtonSend, form.pushButtonLoadFirmware,
                                     form.pushButtonReset, form.pushButtonOpen, form.pushButtonClear})
-            button->setEnabled(enabled);
+            button->setEnabled(!running);
+        form.pushButtonCancel->setEnabled(running);
     });
 }
 

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "flash/InterruptiblePause.h"
 #include "flash/SequenceHost.h"
-
-#include <condition_variable>
-#include <mutex>
 
 class QLabel;
 
 // The flash sequence's host: the window's serial port, and the widget
 // effects, applied at once on the GUI thread and posted there, in call order,
-// from the serial event thread. Pauses end early once the window closes.
+// from the serial event thread and the sequence's timer thread.
 class MainWindow::SequenceHostOnWindow final : public SequenceHost
 {
 public:
@@ -22,16 +20,14 @@ public:
     int receive(char* buffer, int size) override;
     void pause(unsigned int milliseconds) override;
     void showReceived(const QString& text) override;
-    void setActionButtonsEnabled(bool enabled) override;
-
-    // Cuts every current and later pause short.
-    void endPauses();
+    void runStarted() override;
+    void blockSent(std::uint32_t block, std::uint32_t blockCount) override;
+    void runEnded(const RunResult& result) override;
 
 private:
     QLabel* labelOf(InfoLabel label) const;
+    void setRunning(bool running);
 
     MainWindow& window_;
-    std::mutex pauseMutex_;
-    std::condition_variable pauseEnded_;
-    bool pausesEnded_ = false;
+    InterruptiblePause pause_;
 };

@@ -1,9 +1,11 @@
-#include "app/FlasherProgram.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    return runFlasher(application);
+    MainWindow window;
+    window.show();
+    return application.exec();
 }

@@ -30,7 +30,7 @@ std::uint16_t frameCrc(const std::uint8_t* bytes, std::size_t length)
     return crc;
 }
 
-std::optional<std::vector<std::uint8_t>> buildBlockFrame(const FirmwareData& image,
+std::optional<std::vector<std::uint8_t>> buildBlockFrame(const FirmwareImage& image,
                                                          std::uint32_t block) noexcept
 {
     const std::optional<ImageBlock> payload = image.block(block);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "flash/FirmwareData.h"
+#include "flash/FirmwareImage.h"
 
 #include <array>
 #include <cstddef>
@@ -29,7 +29,7 @@ std::uint16_t frameCrc(const std::uint8_t* bytes, std::size_t length);
 
 // The frame of block number 1 to image.blockCount(): 9 bytes plus the block's
 // payload. Nothing for any other number or when no memory can be had.
-std::optional<std::vector<std::uint8_t>> buildBlockFrame(const FirmwareData& image,
+std::optional<std::vector<std::uint8_t>> buildBlockFrame(const FirmwareImage& image,
                                                          std::uint32_t block) noexcept;
 
 // The eight-byte frame for EndOfTransfer, ExitBootMode or FactoryReset.

@@ -1,121 +1,29 @@
 #include "flash/FirmwareImage.h"
 
-#include "flash/StatusLine.h"
+#include <QCryptographicHash>
+#include <QtGlobal>
 
-#include <fstream>
-#include <istream>
-#include <new>
 #include <utility>
-#include <vector>
 
-namespace {
-
-void logAndLabel(StatusSink& status, InfoLabel label, const QString& line)
+FirmwareImage::FirmwareImage(std::vector<std::uint8_t> bytes)
+    : bytes_(std::move(bytes))
 {
-    status.log(line);
-    status.setLabel(label, line);
+    Q_ASSERT(bytes_.size() <= kMaxImageSize);
 }
 
-// Fills bytes from the start of the file and returns how many it got: fewer
-// than asked when the file shrank since it was measured.
-std::streamsize readFromStart(std::istream& file, std::vector<std::uint8_t>& bytes)
+std::optional<ImageBlock> FirmwareImage::block(std::uint32_t number) const
 {
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return file.gcount();
+    if (number < 1 || number > blockCount())
+        return std::nullopt;
+    const std::uint16_t length
+        = number == blockCount() ? lastBlockLength() : static_cast<std::uint16_t>(kBlockSize);
+    return ImageBlock{bytes_.data() + memoryIndex(number), length};
 }
 
-} // namespace
-
-bool FirmwareImage::loadFirmwareFile(const char* path, StatusSink& status)
+QString FirmwareImage::sha256Hex() const
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
-        release();
-        status.log(formatStatusLine("Unable to open file %s", path));
-        return false;
-    }
-    return loadFirmware(file, path, status);
-}
-
-bool FirmwareImage::loadFirmware(std::istream& file, const char* path, StatusSink& status)
-{
-    // Dropped first, so that no failure below can leave an older file's bytes
-    // for a late reply of an unfinished run to send.
-    release();
-
-    // Measured in 64 bits: a file beyond 4 GiB must not wrap into a size that
-    // looks acceptable.
-    const std::streamoff end = file.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in);
-    if (end < 0) {
-        status.log(formatStatusLine("Unable to determine the size of file %s", path));
-        return false;
-    }
-    // Refused before anything is shown, like a file that cannot be opened: its
-    // blocks could not be numbered in the frame, and cutting it would flash a
-    // partial firmware.
-    if (static_cast<std::uint64_t>(end) > kMaxImageSize) {
-        status.log(formatStatusLine("Firmware file too large: %llu Bytes, the limit is %llu Bytes (%u blocks)",
-                                    static_cast<unsigned long long>(end),
-                                    static_cast<unsigned long long>(kMaxImageSize),
-                                    static_cast<unsigned>(kMaxBlockCount)));
-        return false;
-    }
-
-    const auto size = static_cast<std::uint32_t>(end);
-    setCounts(size);
-    logAndLabel(status, InfoLabel::FileSize,
-                formatStatusLine("File: %s \nSize: %lu Bytes", path, static_cast<unsigned long>(size)));
-    logAndLabel(status, InfoLabel::TotalBlocks,
-                formatStatusLine("Blocks to transfer: %u", static_cast<unsigned>(blockCount_)));
-
-    // An empty file has no block to send; its counts of 0 are shown, but no
-    // image is held.
-    if (size == 0) {
-        status.log(formatStatusLine("Firmware file is empty"));
-        return false;
-    }
-    try {
-        std::vector<std::uint8_t> bytes(size);
-        const std::streamsize received = readFromStart(file, bytes);
-        if (received != static_cast<std::streamsize>(size)) {
-            status.log(formatStatusLine("Read only %lld of %lu Bytes of file %s",
-                                        static_cast<long long>(received),
-                                        static_cast<unsigned long>(size), path));
-            return false;
-        }
-        publish(std::make_shared<const FirmwareData>(std::move(bytes)));
-    } catch (const std::bad_alloc&) {
-        status.log(formatStatusLine("Memory error!"));
-        return false;
-    }
-    return true;
-}
-
-std::shared_ptr<const FirmwareData> FirmwareImage::snapshot() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return data_;
-}
-
-void FirmwareImage::release()
-{
-    publish(nullptr);
-}
-
-void FirmwareImage::publish(std::shared_ptr<const FirmwareData> data)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        data_.swap(data);
-    }
-    // data now holds the replaced image; unless a reader still uses it, it is
-    // freed here, outside the lock.
-}
-
-void FirmwareImage::setCounts(std::uint32_t size)
-{
-    size_ = size;
-    blockCount_ = blockCountFor(size);
-    lastBlockLength_ = lastBlockLengthFor(size);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArrayView(reinterpret_cast<const char*>(bytes_.data()),
+                                static_cast<qsizetype>(bytes_.size())));
+    return QString::fromLatin1(hash.result().toHex());
 }

@@ -1,49 +1,62 @@
 #pragma once
 
-#include "flash/FirmwareData.h"
-#include "flash/StatusSink.h"
+#include <QString>
 
-#include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <iosfwd>
-#include <memory>
-#include <mutex>
+#include <optional>
+#include <vector>
 
-// The firmware file of the current flash run. Loaded on the GUI thread while
-// the serial event thread builds frames from it: the bytes are published as an
-// immutable FirmwareData, and a reader keeps its snapshot alive for as long as
-// it uses it, even across a reload or a release.
-//
-// size, blockCount and lastBlockLength describe the last file whose size was
-// measured and shown, and outlive a release: the progress display divides by
-// blockCount after the run.
+// Firmware travels in numbered blocks of 256 bytes; the block number has a
+// 16-bit field in the frame, so an image has at most 65,535 blocks.
+constexpr std::uint32_t kBlockSize = 256;
+constexpr std::uint32_t kMaxBlockCount = 65535;
+constexpr std::uint64_t kMaxImageSize = std::uint64_t{kBlockSize} * kMaxBlockCount;
+
+// Blocks are numbered from 1; a block's memory index is its offset in the image.
+constexpr std::uint32_t memoryIndex(std::uint32_t block)
+{
+    return (block - 1) * kBlockSize;
+}
+
+// Blocks needed for an image of the given size, the last one possibly short.
+constexpr std::uint32_t blockCountFor(std::uint32_t size)
+{
+    return size / kBlockSize + (size % kBlockSize != 0 ? 1 : 0);
+}
+
+// 1 to 256 for a non-empty image; 0 for an empty one, which has no last block.
+constexpr std::uint16_t lastBlockLengthFor(std::uint32_t size)
+{
+    return static_cast<std::uint16_t>(size == 0 ? 0 : size - memoryIndex(blockCountFor(size)));
+}
+
+// The payload of one block, pointing into the image that handed it out.
+struct ImageBlock {
+    const std::uint8_t* bytes;
+    std::uint16_t length;
+};
+
+// The bytes of one loaded firmware file, immutable once built, so that a
+// frame builder on another thread can read them without a lock while it holds
+// a reference.
 class FirmwareImage
 {
 public:
-    // Reads the file at path (local 8-bit encoding) and reports each step as a
-    // status line; the size and block count also go to their labels. Any
-    // failure leaves no image held. Returns whether an image is now held.
-    bool loadFirmwareFile(const char* path, StatusSink& status);
+    // bytes holds at most kMaxImageSize bytes.
+    explicit FirmwareImage(std::vector<std::uint8_t> bytes);
 
-    // The same for a file already opened in binary mode; path only names it
-    // in the status lines.
-    bool loadFirmware(std::istream& file, const char* path, StatusSink& status);
+    std::uint32_t size() const { return static_cast<std::uint32_t>(bytes_.size()); }
+    std::uint32_t blockCount() const { return blockCountFor(size()); }
+    std::uint16_t lastBlockLength() const { return lastBlockLengthFor(size()); }
 
-    // The held image, or null while none is held.
-    std::shared_ptr<const FirmwareData> snapshot() const;
-    void release();
+    // Block number 1 to blockCount(); nothing for any other number.
+    std::optional<ImageBlock> block(std::uint32_t number) const;
 
-    std::uint32_t size() const { return size_; }
-    std::uint32_t blockCount() const { return blockCount_; }
-    std::uint16_t lastBlockLength() const { return lastBlockLength_; }
+    // The SHA-256 of the bytes, 64 lower-case hexadecimal digits: what traces
+    // a flashed board back to its image.
+    QString sha256Hex() const;
 
 private:
-    void publish(std::shared_ptr<const FirmwareData> data);
-    void setCounts(std::uint32_t size);
-
-    mutable std::mutex mutex_;
-    std::shared_ptr<const FirmwareData> data_;
-    std::atomic<std::uint32_t> size_{0};
-    std::atomic<std::uint32_t> blockCount_{0};
-    std::atomic<std::uint16_t> lastBlockLength_{0};
+    std::vector<std::uint8_t> bytes_;
 };

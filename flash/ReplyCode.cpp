@@ -2,70 +2,59 @@
 
 #include <QRegularExpression>
 
-#include <algorithm>
-#include <array>
-
 namespace {
 
-constexpr int kHexGroupLength = 5; // "0xHH "
-constexpr int kDecidingBytes = 6; // a boot-ready reply ends with its sixth byte
-constexpr std::size_t kPrefixLength = 14; // "0x55 0x66 0x3N", the first three bytes
-constexpr std::size_t kBootReadyTailPosition = (kDecidingBytes - 1) * kHexGroupLength;
+constexpr unsigned char kReplyLead = 0x55;
+constexpr unsigned char kReplySecond = 0x66;
+constexpr int kBootReadyLength = 6;
+constexpr int kAcknowledgementLength = 3;
 
-struct Acknowledgement {
-    const char* prefix;
-    ReplyCode code;
-};
-
-// Tried in this order. Once the boot-ready prefix matches, its sixth byte
-// alone decides; no later entry is tried.
-constexpr std::array<Acknowledgement, 5> kAcknowledgements{{
-    {"0x55 0x66 0x32", BootReady},
-    {"0x55 0x66 0x33", BlockWritten},
-    {"0x55 0x66 0x34", TransferEnded},
-    {"0x55 0x66 0x35", BootExited},
-    {"0x55 0x66 0x36", FactoryResetDone},
-}};
-
-bool startsWith(const std::string& text, const char* prefix)
+unsigned char byteAt(const char* bytes, int k)
 {
-    return text.size() >= kPrefixLength && text.compare(0, kPrefixLength, prefix) == 0;
+    return static_cast<unsigned char>(bytes[k]);
+}
+
+// The third byte of an acknowledgement: 0x32 (boot ready) to 0x36 (factory reset done).
+bool isAcknowledgedCommand(unsigned char command)
+{
+    return command >= 0x32 && command <= 0x36;
 }
 
 } // namespace
 
-std::string toHexText(const char* bytes, int n)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    if (n <= 0)
-        return text;
-    text.reserve(static_cast<std::size_t>(n) * kHexGroupLength);
-    for (int k = 0; k < n; ++k) {
-        const auto byte = static_cast<unsigned char>(bytes[k]);
-        text += "0x";
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-        text += ' ';
-    }
-    return text;
-}
-
+// The acknowledgement stands at the very start of the chunk: 55 66 followed by
+// 33 to 36, or by 32 with a sixth byte of 00. Later bytes are not looked at.
 ReplyCode classifyReply(const char* bytes, int n)
 {
-    // A reply of a whole receive buffer can be kilobytes long; no byte after
-    // the sixth can change the result, so only those are rendered.
-    const std::string text = toHexText(bytes, std::min(n, kDecidingBytes));
-    for (const Acknowledgement& acknowledgement : kAcknowledgements) {
-        if (!startsWith(text, acknowledgement.prefix))
-            continue;
-        if (acknowledgement.code != BootReady)
-            return acknowledgement.code;
-        const bool hasZeroSixthByte = text.size() > kBootReadyTailPosition
-            && text.compare(kBootReadyTailPosition, 4, "0x00") == 0;
-        return hasZeroSixthByte ? BootReady : Unrecognised;
+    if (n < kAcknowledgementLength || byteAt(bytes, 0) != kReplyLead || byteAt(bytes, 1) != kReplySecond)
+        return ReplyCode::Unrecognised;
+    switch (byteAt(bytes, 2)) {
+    case 0x32:
+        return n >= kBootReadyLength && byteAt(bytes, 5) == 0x00 ? ReplyCode::BootReady
+                                                                  : ReplyCode::Unrecognised;
+    case 0x33: return ReplyCode::BlockWritten;
+    case 0x34: return ReplyCode::TransferEnded;
+    case 0x35: return ReplyCode::BootExited;
+    case 0x36: return ReplyCode::FactoryResetDone;
+    default: return ReplyCode::Unrecognised;
     }
-    return Unrecognised;
+}
+
+int replyLength(ReplyCode code)
+{
+    return code == ReplyCode::BootReady ? kBootReadyLength : kAcknowledgementLength;
+}
+
+bool isReplyPrefix(const char* bytes, int n)
+{
+    if (n < 1 || n >= kBootReadyLength || byteAt(bytes, 0) != kReplyLead)
+        return false;
+    if (n >= 2 && byteAt(bytes, 1) != kReplySecond)
+        return false;
+    if (n >= 3 && !isAcknowledgedCommand(byteAt(bytes, 2)))
+        return false;
+    // Three bytes complete every acknowledgement but the boot-ready one.
+    return n < kAcknowledgementLength || byteAt(bytes, 2) == 0x32;
 }
 
 QString replyDisplayText(const char* bytes, int n)

@@ -31,32 +31,6 @@ protected:
     ModalAnswerer answerer;
 };
 
-TEST_F(MainWindowActions, AltAOpensTheAboutBox)
-{
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(processEventsUntil([&] { return window.isActiveWindow(); }));
-
-    answerer.arm();
-    QKeyEvent altA(QEvent::KeyPress, Qt::Key_A, Qt::AltModifier, QStringLiteral("a"));
-    QApplication::sendEvent(&window, &altA);
-
-    ASSERT_TRUE(answerer.answered());
-    EXPECT_EQ(answerer.title(), "Orvanne Flasher");
-    EXPECT_TRUE(answerer.text().startsWith(
-        "The <b>Flash utility for RQ51x printer controller chips. V1.0</b> "))
-        << answerer.text().toStdString();
-}
-
-TEST_F(MainWindowActions, AboutQtShowsQtsOwnBox)
-{
-    answerer.arm();
-    widget<QAction>("actionAbout_Qt").trigger();
-
-    ASSERT_TRUE(answerer.answered());
-    EXPECT_EQ(answerer.title(), "About Qt");
-}
-
 TEST_F(MainWindowActions, ClearResetsPanesProgressAndInfoLabelsOnly)
 {
     window.logMessage("status line");

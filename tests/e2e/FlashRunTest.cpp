@@ -155,52 +155,6 @@ TEST_F(FlashRunWithRepeatedBootReady, StartsAgainAtTheFirstBlock)
     EXPECT_EQ(driver.logLines().count("Memory index: 0x00000000"), 2);
 }
 
-class FlashRunEndedEarly : public FlashRun
-{
-protected:
-    FlashRunEndedEarly() : FlashRun(ChipBehaviour::exitBootModeAtBlock(2)) {}
-};
-
-TEST_F(FlashRunEndedEarly, AnExitMidTransferEndsTheRun)
-{
-    prepare(1000);
-    flashAndWait();
-    EXPECT_EQ(chip.record().count(ChipMessage::DataBlock), 2u);
-    EXPECT_EQ(driver.text("label_CurrenBlock"), "Written memory block: 1");
-}
-
-class FlashRunWithJunk : public FlashRun
-{
-protected:
-    FlashRunWithJunk() : FlashRun(ChipBehaviour::junkInsteadOfBootReady()) {}
-};
-
-TEST_F(FlashRunWithJunk, ShowsTheReadableRestAndWaits)
-{
-    prepare(300);
-    driver.press("pushButtonSend");
-    ASSERT_TRUE(processEventsUntil([&] { return driver.receiveLines().join('\n').contains("B-a  2.5"); }));
-    EXPECT_FALSE(driver.actionButtonsEnabled()) << "the run waits for a reply it can use";
-    EXPECT_EQ(chip.record().count(ChipMessage::DataBlock), 0u);
-}
-
-class FlashRunWithSplitReplies : public FlashRun
-{
-protected:
-    FlashRunWithSplitReplies() : FlashRun(ChipBehaviour::splitReplies()) {}
-};
-
-// Each read notification is one reply; a reply in two pieces is two
-// unrecognised chunks, shown but not acted on.
-TEST_F(FlashRunWithSplitReplies, ShowsBothPiecesAndSendsNoBlock)
-{
-    prepare(300);
-    driver.press("pushButtonSend");
-    ASSERT_TRUE(processEventsUntil([&] { return driver.receiveLines().size() >= 2; }));
-    EXPECT_FALSE(driver.receiveLines().contains("ACK (32)"));
-    EXPECT_EQ(chip.record().count(ChipMessage::DataBlock), 0u);
-}
-
 class FlashRunWithHangUp : public FlashRun
 {
 protected:

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// Image bytes in which every block differs from its neighbours, so a payload
+// taken from the wrong offset shows.
+inline std::vector<std::uint8_t> imageBytes(std::size_t size)
+{
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    return bytes;
+}
+
+// Firmware files in a folder of their own, removed with it.
+class FirmwareFolder
+{
+public:
+    std::string path(const char* name) const { return folder_.filePath(name).toStdString(); }
+
+    std::string write(const char* name, const std::vector<std::uint8_t>& bytes) const
+    {
+        const std::string file = path(name);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return file;
+    }
+
+private:
+    QTemporaryDir folder_;
+};
