@@ -1,0 +1,30 @@
+#pragma once
+
+#include "cli/RunFacts.h"
+
+#include <QString>
+
+#include <chrono>
+#include <vector>
+
+// The words and numbers every output form shares, so that a terminal, a log
+// file and a record say the same thing about a run.
+
+// Percent of the blocks written; 100 once the run has completed.
+unsigned int percentDone(const BoardProgress& board);
+
+// "m:ss", or "h:mm:ss" from an hour on.
+QString clockText(std::chrono::milliseconds duration);
+
+// The run's outcome as one lower-case word for machines: ok, no-answer,
+// port-lost, cancelled, image-refused, failed.
+QString resultName(RunOutcome outcome);
+
+// "OK" or "FAILED" (also a cancelled run: it did not complete).
+QString resultWord(RunOutcome outcome);
+
+// "Image <path>: <n> bytes, <m> blocks, SHA-256 <hex>".
+QString imageLine(const ImageFacts& image);
+
+// "All 8 boards OK." or "3 of 4 boards OK; FAILED: ttyUSB2."
+QString batchSummary(const std::vector<BoardProgress>& boards);
