@@ -1,0 +1,167 @@
+// orvanne-flash as a production line calls it: a subprocess flashing
+// simulated chips on pseudo-terminals, judged by what the chips received, its
+// exit status and what it printed.
+#include "tests/support/ChipSimulator.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Outcome
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class OrvanneFlash : public testing::Test
+{
+protected:
+    // Two blocks, the second one short: each run costs the chip's pauses.
+    void SetUp() override
+    {
+        for (int i = 0; i < 300; ++i)
+            image.push_back(static_cast<std::uint8_t>(i * 7 + 3));
+        imagePath = folder.filePath("firmware.bin");
+        QFile file(imagePath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
+    }
+
+    void addChips(std::size_t count, ChipBehaviour behaviour = {})
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            chips.push_back(std::make_unique<ChipSimulator>(behaviour));
+    }
+
+    QStringList portOptions() const
+    {
+        QStringList options;
+        for (const auto& chip : chips)
+            options << "--port" << QString::fromStdString(chip->slavePath());
+        return options;
+    }
+
+    static Outcome run(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(ORVANNE_FLASH, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir folder;
+    QString imagePath;
+    std::vector<std::uint8_t> image;
+    std::vector<std::unique_ptr<ChipSimulator>> chips;
+};
+
+TEST_F(OrvanneFlash, FlashesOneTwoAndEightChipsAtOnceAndRecordsEveryRun)
+{
+    const QString recordPath = folder.filePath("runs.csv");
+    int expectedRows = 0;
+    for (const std::size_t boards : {1, 2, 8}) {
+        chips.clear();
+        addChips(boards);
+        const Outcome outcome = run(QStringList{"flash", imagePath, "--record", recordPath} + portOptions());
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+        for (const auto& chip : chips) {
+            EXPECT_EQ(chip->protocolError(), "");
+            EXPECT_EQ(chip->image(), image) << chip->slavePath();
+        }
+        expectedRows += static_cast<int>(boards);
+    }
+    QFile record(recordPath);
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(record.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + expectedRows) << "one header, then one row per port and run";
+    EXPECT_TRUE(lines[0].startsWith("time,port,"));
+    EXPECT_EQ(lines.filter(",ok,Flashing completed.,").size(), expectedRows);
+    EXPECT_EQ(lines.filter(QFileInfo(imagePath).absoluteFilePath()).size(), expectedRows);
+}
+
+TEST_F(OrvanneFlash, ASilentChipFailsAfterItsDeadlineWhileTheOthersComplete)
+{
+    addChips(1, ChipBehaviour::staySilent());
+    addChips(3);
+    const Outcome outcome = run(QStringList{"flash", imagePath, "--json", "--timeout", "1"} + portOptions());
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(chips[0]->image().empty());
+    for (std::size_t i = 1; i < chips.size(); ++i)
+        EXPECT_EQ(chips[i]->image(), image);
+
+    std::map<QString, QJsonObject> lastEvent;
+    for (const QString& line : outcome.out.split('\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonObject event = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        for (const char* field : {"event", "port", "block", "blocks", "elapsed_ms"})
+            EXPECT_TRUE(event.contains(field)) << field << " in " << line.toStdString();
+        lastEvent[event["port"].toString()] = event;
+    }
+    ASSERT_EQ(lastEvent.size(), chips.size());
+    const QJsonObject silent = lastEvent[QString::fromStdString(chips[0]->slavePath())];
+    EXPECT_EQ(silent["event"], "failed");
+    EXPECT_EQ(silent["result"], "no-answer");
+    EXPECT_TRUE(silent["reason"].toString().startsWith("No answer from the chip"));
+    for (std::size_t i = 1; i < chips.size(); ++i) {
+        const QJsonObject done = lastEvent[QString::fromStdString(chips[i]->slavePath())];
+        EXPECT_EQ(done["event"], "done");
+        EXPECT_EQ(done["result"], "ok");
+        EXPECT_EQ(done["block"], 2);
+    }
+}
+
+// Nothing reaches any chip unless everything was accepted: options, image
+// and every port.
+TEST_F(OrvanneFlash, RefusalsNameTheirCauseAndWriteNothing)
+{
+    addChips(1);
+    const QStringList port = portOptions();
+    const QString emptyPath = folder.filePath("empty.bin");
+    ASSERT_TRUE(QFile(emptyPath).open(QIODevice::WriteOnly));
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+        QString cause;
+    } refusals[] = {
+        {QStringList{"flash", folder.filePath("missing.bin")} + port, 2, "does not exist"},
+        {QStringList{"flash", imagePath, "--parity", "sometimes"} + port, 2, "--parity"},
+        {QStringList{"flash", folder.path()} + port, 3, "is a directory"},
+        {QStringList{"flash", emptyPath} + port, 3, "empty"},
+        {QStringList{"flash", imagePath, "--port", "/dev/orvanne-no-such-port"} + port, 3, "no such port"},
+    };
+    for (const auto& refusal : refusals) {
+        const Outcome outcome = run(refusal.arguments);
+        EXPECT_EQ(outcome.exitCode, refusal.exitCode) << refusal.arguments.join(' ').toStdString();
+        EXPECT_TRUE(outcome.err.contains(refusal.cause)) << outcome.err.toStdString();
+    }
+    EXPECT_TRUE(chips[0]->record().events.empty()) << "a refused batch wrote to a chip";
+}
+
+TEST_F(OrvanneFlash, TerminationCancelsTheRunsAndExitsWith130)
+{
+    addChips(2, ChipBehaviour::staySilent());
+    QProcess process;
+    process.start(ORVANNE_FLASH, QStringList{"flash", imagePath} + portOptions());
+    for (const auto& chip : chips)
+        ASSERT_TRUE(chip->waitUntil([](const ChipRecord& seen) { return seen.count(ChipMessage::BootModeRequest) == 1; }, 10s));
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(process.readAllStandardOutput().count("FAILED, Run cancelled."), 2);
+}
+
+} // namespace
