@@ -84,20 +84,18 @@ void FlashBatch::start()
         Board& board = boards_[index];
         board.startedAt = QDateTime::currentDateTimeUtc();
         board.clock.start();
-        updateClock(index);
-        view_.started(progress_, index);
         if (image_)
             board.session->sequence().startFlash(image_);
         else
             board.session->sequence().startFactoryReset();
+        updateClock(index);
+        view_.started(progress_, index);
     }
     clockTicks_.start();
 }
 
 void FlashBatch::interrupt()
 {
-    if (!interrupted_)
-        printError(programName() + QStringLiteral(": interrupted: cancelling every run\n"));
     interrupted_ = true;
     for (const Board& board : boards_)
         board.session->sequence().cancel();

@@ -19,13 +19,15 @@ QString fieldText(const char (&field)[N])
     return QString::fromLocal8Bit(field, static_cast<qsizetype>(strnlen(field, N)));
 }
 
-QString listedName(const QString& portName)
+// Whether the system's listed name is the port the operator named: on
+// Windows in any case, as the system takes it; on POSIX systems also as its
+// path under /dev.
+bool isListedAs(const QString& portName, const QString& listedName)
 {
 #ifdef _WIN32
-    return portName;
+    return portName.compare(listedName, Qt::CaseInsensitive) == 0;
 #else
-    const QString devicePrefix = QStringLiteral("/dev/");
-    return portName.startsWith(devicePrefix) ? portName.mid(devicePrefix.size()) : portName;
+    return portName == listedName || portName == QStringLiteral("/dev/") + listedName;
 #endif
 }
 
@@ -33,9 +35,8 @@ QString listedName(const QString& portName)
 
 PortIdentity identifyPort(const std::vector<SerialPortInfo>& present, const QString& portName)
 {
-    const QString name = listedName(portName);
     for (const SerialPortInfo& port : present) {
-        if (fieldText(port.portName) == name)
+        if (isListedAs(portName, fieldText(port.portName)))
             return {fieldText(port.description), fieldText(port.hardwareId)};
     }
     return {};
