@@ -114,6 +114,9 @@ TEST_F(OrvanneFlash, ASilentChipFailsAfterItsDeadlineWhileTheOthersComplete)
     EXPECT_EQ(silent["event"], "failed");
     EXPECT_EQ(silent["result"], "no-answer");
     EXPECT_TRUE(silent["reason"].toString().startsWith("No answer from the chip"));
+    // The deadline asked for, not the default of 5 s, on the flasher's own clock.
+    EXPECT_GE(silent["elapsed_ms"].toInt(), 1000);
+    EXPECT_LT(silent["elapsed_ms"].toInt(), 4000);
     for (std::size_t i = 1; i < chips.size(); ++i) {
         const QJsonObject done = lastEvent[QString::fromStdString(chips[i]->slavePath())];
         EXPECT_EQ(done["event"], "done");
