@@ -1,20 +1,24 @@
 #include "app/MainWindow.h"
 
+#include "app/LogExport.h"
+#include "app/PortComboBox.h"
+#include "app/RememberedChoices.h"
+#include "app/RunStatus.h"
 #include "app/SequenceHostOnWindow.h"
 #include "flash/StatusLine.h"
-#include "serialport/SerialPortInfo.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTextCursor>
 #include <QThread>
 
 #include <cstdarg>
-#include <cstring>
 
 namespace {
 
@@ -23,10 +27,18 @@ constexpr unsigned int kReceiveBufferBytes = 4096;
 // Each pane keeps its newest lines only, so that no run, however long or
 // noisy, grows the program without bound.
 constexpr int kPaneLineLimit = 10000;
+constexpr int kRunStatusIntervalMs = 1000;
+
+void selectText(QComboBox& box, const QString& text)
+{
+    const int index = box.findText(text);
+    if (index >= 0)
+        box.setCurrentIndex(index);
+}
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     : QMainWindow(parent)
     , form(std::make_unique<MainWindowForm>())
     , sequenceHost(std::make_unique<SequenceHostOnWindow>(*this))
@@ -41,7 +53,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     form->pushButtonOpen->setText(tr("Open Port"));
     setWindowTitle(QStringLiteral("Orvanne Flasher 1.0 for RQ51x"));
-    fillPortList();
+    portList = new PortList(*form->comboBoxPortName, std::move(portSource), this);
     serialPort.attachListener(this);
     form->comboBoxBaudrate->setCurrentText(QStringLiteral("115200"));
     form->comboBoxDataBit->setCurrentText(QStringLiteral("8"));
@@ -52,6 +64,11 @@ MainWindow::MainWindow(QWidget* parent)
         pane->setBackgroundVisible(false);
         pane->setMaximumBlockCount(kPaneLineLimit);
     }
+
+    runStatus = std::make_unique<RunStatus>(*form->statusBar);
+    connect(&runStatusTick, &QTimer::timeout, this, [this] { runStatus->tick(sequence->pausesAhead()); });
+    setAcceptDrops(true);
+    restoreChoices();
 }
 
 MainWindow::~MainWindow()
@@ -67,19 +84,31 @@ MainWindow::~MainWindow()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     sequence->cancel();
+    rememberChoices();
     event->accept();
 }
 
-// The ports present now; the list is not refreshed while the program runs.
-void MainWindow::fillPortList()
+void MainWindow::restoreChoices()
 {
-    const std::vector<SerialPortInfo> ports = enumerateSerialPorts();
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        const char* name = ports[i].portName;
-        form->comboBoxPortName->insertItem(
-            static_cast<int>(i),
-            QString::fromLocal8Bit(name, static_cast<int>(strnlen(name, sizeof ports[i].portName))));
-    }
+    const RememberedChoices choices = RememberedChoices::load();
+    if (!choices.port.isEmpty())
+        form->comboBoxPortName->setCurrentText(choices.port);
+    selectText(*form->comboBoxBaudrate, choices.baudRate);
+    selectText(*form->comboBoxParity, choices.parity);
+    selectText(*form->comboBoxDataBit, choices.dataBits);
+    selectText(*form->comboBoxStopBit, choices.stopBits);
+    firmwareFolder = choices.firmwareFolder;
+    if (!choices.geometry.isEmpty())
+        restoreGeometry(choices.geometry);
+}
+
+void MainWindow::rememberChoices() const
+{
+    RememberedChoices{form->comboBoxPortName->currentText(), form->comboBoxBaudrate->currentText(),
+                      form->comboBoxParity->currentText(),   form->comboBoxDataBit->currentText(),
+                      form->comboBoxStopBit->currentText(),  firmwareFolder,
+                      saveGeometry()}
+        .save();
 }
 
 void MainWindow::logMessage(const char* format, ...)
@@ -115,7 +144,8 @@ void MainWindow::on_pushButtonOpen_clicked()
 
 void MainWindow::openPort()
 {
-    if (form->comboBoxPortName->count() == 0) {
+    const QString portName = form->comboBoxPortName->currentText();
+    if (portName.isEmpty()) {
         QMessageBox::information(this, tr("Information"), tr("No avaiable ports"),
                                  QMessageBox::Ok, QMessageBox::NoButton);
         qDebug("No avaiable ports");
@@ -124,8 +154,7 @@ void MainWindow::openPort()
 
     // Parity and stop bits are passed by position: the items stand in the
     // order of their setting values.
-    const QByteArray portName = form->comboBoxPortName->currentText().toUtf8();
-    serialPort.configure(portName.constData(), form->comboBoxBaudrate->currentText().toInt(),
+    serialPort.configure(portName.toUtf8().constData(), form->comboBoxBaudrate->currentText().toInt(),
                          static_cast<SerialParity>(form->comboBoxParity->currentIndex()),
                          static_cast<SerialDataBits>(form->comboBoxDataBit->currentText().toInt()),
                          static_cast<SerialStopBits>(form->comboBoxStopBit->currentIndex()),
@@ -133,18 +162,31 @@ void MainWindow::openPort()
     serialPort.setNotifyDelay(0);
     if (serialPort.openPort()) {
         logMessage("Port open ready to flash RQ51x...");
+        const QString adapter = portList->adapterOf(portName);
+        appendLogLine(QStringLiteral("Adapter: %1").arg(adapter.isEmpty() ? tr("not described by the system") : adapter));
         form->pushButtonOpen->setText(tr("Close Port"));
         sequence->sendPortOpenNotice();
+        openedPort = portName;
+        portList->setOpenPort(portName);
+        rememberChoices();
         return;
     }
 
+    const int code = serialPort.lastErrorCode();
     const QString error = tr("open port error") +
                           QStringLiteral("\n\ncode: %1\nmessage: %2")
-                              .arg(serialPort.lastErrorCode())
+                              .arg(code)
                               .arg(QString::fromUtf8(serialPort.lastErrorText()));
     QMessageBox::information(this, tr("Information"), error, QMessageBox::Ok, QMessageBox::NoButton);
     form->pushButtonOpen->setText(tr("Open Port"));
     logMessage("Port closed...");
+#ifdef __linux__
+    // What a new Linux user meets first: the device belongs to the dialout group.
+    if (code == ResultAccessDenied)
+        appendLogLine(tr("Access denied: another program may hold the port, or your user may not open "
+                         "it; on Debian join the dialout group (sudo usermod -aG dialout $USER) and "
+                         "log in again."));
+#endif
     qDebug() << serialPort.lastErrorCode();
 }
 
@@ -153,6 +195,17 @@ void MainWindow::closePort()
     serialPort.closePort();
     logMessage("Port closed...");
     form->pushButtonOpen->setText(tr("Open Port"));
+    portList->setOpenPort(QString());
+}
+
+void MainWindow::onPortLost(const char* portName)
+{
+    sequence->onPortLost(portName);
+    runOnGuiThread([this] {
+        logMessage("Port closed...");
+        form->pushButtonOpen->setText(tr("Open Port"));
+        portList->setOpenPort(QString());
+    });
 }
 
 bool MainWindow::refuseWhilePortClosed()
@@ -169,6 +222,8 @@ void MainWindow::on_pushButtonSend_clicked()
 {
     if (refuseWhilePortClosed())
         return;
+    runStatus->started(false);
+    runFirmwarePath = selectedFirmwarePath;
     sequence->startFlash(selectedFirmwarePath.toLocal8Bit().constData());
 }
 
@@ -176,12 +231,32 @@ void MainWindow::on_pushButtonReset_clicked()
 {
     if (refuseWhilePortClosed())
         return;
+    runStatus->started(true);
     sequence->startFactoryReset();
 }
 
 void MainWindow::on_pushButtonCancel_clicked()
 {
     sequence->cancel();
+}
+
+void MainWindow::showRunStarted()
+{
+    // Called under the sequence's lock when the run starts on this thread:
+    // the first reading of the sequence waits for the event loop.
+    QTimer::singleShot(0, this, [this] { runStatus->tick(sequence->pausesAhead()); });
+    runStatusTick.start(kRunStatusIntervalMs);
+}
+
+void MainWindow::showRunEnded(const RunResult& result)
+{
+    runStatusTick.stop();
+    const QString sha256 = result.image ? result.image->sha256Hex() : QString();
+    runStatus->ended(result, sha256);
+    if (result.image) {
+        flashedImagePath = runFirmwarePath;
+        flashedImageSha256 = sha256;
+    }
 }
 
 void MainWindow::onReadEvent(const char*, unsigned int readBufferLen)
@@ -222,12 +297,70 @@ void MainWindow::on_pushButtonLoadFirmware_clicked()
     selectedFirmwarePath.clear();
     form->pushButtonSend->setEnabled(false);
 
-    selectedFirmwarePath = QFileDialog::getOpenFileName(
-        this, tr("Open Firmware Files"), QStringLiteral("/"), tr("Files (*.bin)"));
-    if (selectedFirmwarePath.isEmpty())
-        return;
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, tr("Open Firmware Files"), firmwareFolder.isEmpty() ? QStringLiteral("/") : firmwareFolder,
+        tr("Files (*.bin)"));
+    if (!chosen.isEmpty())
+        chooseFirmware(chosen);
+}
+
+void MainWindow::chooseFirmware(const QString& path)
+{
+    const QFileInfo file(path);
+    const std::string notFirmware = notAFirmwareFile(QFile::encodeName(path).constData());
+    if (!notFirmware.empty())
+        return refuseFirmware(QString::fromLocal8Bit(notFirmware.c_str()));
+    if (!file.exists())
+        return refuseFirmware(tr("No such file: %1").arg(path));
+    if (!file.isReadable())
+        return refuseFirmware(tr("Cannot read %1: permission denied").arg(path));
+    if (file.suffix().compare(QStringLiteral("bin"), Qt::CaseInsensitive) != 0)
+        return refuseFirmware(tr("Not a firmware image: %1 (a *.bin file is needed)").arg(path));
+
+    selectedFirmwarePath = path;
+    firmwareFolder = file.absolutePath();
     form->labelFirmware_1->setText(selectedFirmwarePath);
     form->pushButtonSend->setEnabled(true);
+    rememberChoices();
+}
+
+void MainWindow::refuseFirmware(const QString& reason)
+{
+    runStatus->refused(reason);
+    QMessageBox::information(this, tr("Information"), reason, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile() && form->pushButtonLoadFirmware->isEnabled())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile() || !form->pushButtonLoadFirmware->isEnabled())
+        return;
+    event->acceptProposedAction();
+    chooseFirmware(urls.first().toLocalFile());
+}
+
+void MainWindow::on_actionSaveLog_triggered()
+{
+    const QString fileName = QFileDialog::getSaveFileName(this, tr("Save Log"), QString(),
+                                                          tr("Text files (*.txt *.log)"));
+    if (fileName.isEmpty())
+        return;
+    const LogExport log{openedPort,
+                        portList->adapterOf(openedPort),
+                        flashedImagePath,
+                        flashedImageSha256,
+                        form->plainTextEditSend->toPlainText(),
+                        form->plainTextEditReceive->toPlainText()};
+    QString whyNot;
+    if (!log.writeTo(fileName, whyNot))
+        QMessageBox::information(this, tr("Information"), tr("The log could not be saved: %1").arg(whyNot));
 }
 
 void MainWindow::on_actionAbout_triggered()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/PortList.h"
 #include "flash/FlashSequence.h"
 #include "serialport/SerialPort.h"
 #include "serialport/SerialPortListener.h"
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -16,6 +18,8 @@ class MainWindow;
 }
 QT_END_NAMESPACE
 using MainWindowForm = Ui::MainWindow;
+
+class RunStatus;
 
 // Named without its namespace, so that qt_metacast answers "CSerialPortListener".
 using kavrio::CSerialPortListener;
@@ -28,7 +32,9 @@ class MainWindow : public QMainWindow, public CSerialPortListener
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // portSource lists the ports offered in the Port box; the ports present
+    // on this machine unless told otherwise.
+    explicit MainWindow(QWidget* parent = nullptr, PortList::Source portSource = enumerateSerialPorts);
     // Ends a run in progress and closes a port that is still open, waiting
     // for its event thread, before the widgets go.
     ~MainWindow() override;
@@ -37,12 +43,19 @@ public:
     // GUI thread the append is posted there, in call order, without waiting.
     void logMessage(const char* format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(2, 3);
 
+    // Chooses the firmware file as the Load File dialog would, refusing with
+    // a message box what is not a readable regular *.bin file.
+    void chooseFirmware(const QString& path);
+
 signals:
     void emitUpdateReceive(QString str);
 
 protected:
-    // Closing the window mid-run cancels the run.
+    // Closing the window mid-run cancels the run; the choices are remembered.
     void closeEvent(QCloseEvent* event) override;
+    // A *.bin file dropped on the window is chosen as if picked in the dialog.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private slots:
     // Called by the serial port on its event thread.
@@ -56,15 +69,24 @@ private slots:
     void on_actionAbout_triggered();
     void on_actionAbout_Qt_triggered();
     void on_pushButtonCancel_clicked();
+    void on_actionSaveLog_triggered();
 
 private:
     class SequenceHostOnWindow;
 
-    void fillPortList();
+    // Also called on the port's event thread.
+    void onPortLost(const char* portName) override;
+
     void openPort();
     void closePort();
     bool refuseWhilePortClosed();
+    void refuseFirmware(const QString& reason);
     void appendLogLine(const QString& line);
+    void restoreChoices();
+    void rememberChoices() const;
+    // The run's effects on the GUI thread.
+    void showRunStarted();
+    void showRunEnded(const RunResult& result);
     // Runs at once on the GUI thread; from another thread it is posted there,
     // never waited for: the GUI thread may itself be waiting for the calling
     // thread (closing the port joins the event thread).
@@ -73,6 +95,15 @@ private:
     std::unique_ptr<MainWindowForm> form;
     CSerialPort serialPort;
     QString selectedFirmwarePath;
+    QString firmwareFolder;
+    QString openedPort;
+    QString runFirmwarePath;
+    // The image of the last flash run, for a saved log.
+    QString flashedImagePath;
+    QString flashedImageSha256;
+    std::unique_ptr<RunStatus> runStatus;
+    QTimer runStatusTick;
+    PortList* portList = nullptr;
     std::unique_ptr<SequenceHostOnWindow> sequenceHost;
     std::unique_ptr<FlashSequence> sequence;
 };

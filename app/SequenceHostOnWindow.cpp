@@ -1,5 +1,6 @@
 #include "app/SequenceHostOnWindow.h"
 
+#include "app/RunStatus.h"
 #include "ui_MainWindow.h"
 
 MainWindow::SequenceHostOnWindow::SequenceHostOnWindow(MainWindow& window) : window_(window)
@@ -41,16 +42,19 @@ void MainWindow::SequenceHostOnWindow::runStarted()
 {
     pause_.restore();
     setRunning(true);
+    window_.runOnGuiThread([this] { window_.showRunStarted(); });
 }
 
-void MainWindow::SequenceHostOnWindow::blockSent(std::uint32_t, std::uint32_t)
+void MainWindow::SequenceHostOnWindow::blockSent(std::uint32_t block, std::uint32_t blockCount)
 {
+    window_.runOnGuiThread([this, block, blockCount] { window_.runStatus->blockSent(block, blockCount); });
 }
 
-void MainWindow::SequenceHostOnWindow::runEnded(const RunResult&)
+void MainWindow::SequenceHostOnWindow::runEnded(const RunResult& result)
 {
     pause_.cut();
     setRunning(false);
+    window_.runOnGuiThread([this, result] { window_.showRunEnded(result); });
 }
 
 // While a run is in progress only Cancel is enabled of the buttons that act.

@@ -26,35 +26,35 @@ std::streamsize readFromStart(std::istream& file, std::vector<std::uint8_t>& byt
     return file.gcount();
 }
 
-// What a path names when it is not a regular file, so that the refusal says
-// what was chosen; null for a regular file and for a path that does not exist
-// (opening it reports that).
-const char* nonRegularKind(const char* path)
+} // namespace
+
+std::string notAFirmwareFile(const char* path)
 {
     namespace fs = std::filesystem;
     std::error_code error;
+    const char* kind = nullptr;
     switch (fs::status(path, error).type()) {
     case fs::file_type::regular:
     case fs::file_type::not_found:
-    case fs::file_type::none: return nullptr;
-    case fs::file_type::directory: return "a directory";
-    case fs::file_type::fifo: return "a FIFO (named pipe)";
+    case fs::file_type::none: return {};
+    case fs::file_type::directory: kind = "a directory"; break;
+    case fs::file_type::fifo: kind = "a FIFO (named pipe)"; break;
     case fs::file_type::block:
-    case fs::file_type::character: return "a device";
-    case fs::file_type::socket: return "a socket";
-    default: return "not a regular file";
+    case fs::file_type::character: kind = "a device"; break;
+    case fs::file_type::socket: kind = "a socket"; break;
+    default: kind = "not a regular file"; break;
     }
+    return std::string("Not a firmware file: ") + path + " is " + kind;
 }
-
-} // namespace
 
 bool FirmwareLoader::loadFirmwareFile(const char* path, StatusSink& status)
 {
     // Opening a FIFO or a device would block the GUI thread until a writer
     // comes; such paths are refused from their type alone.
-    if (const char* kind = nonRegularKind(path)) {
+    const std::string refusal = notAFirmwareFile(path);
+    if (!refusal.empty()) {
         release();
-        status.log(formatStatusLine("Not a firmware file: %s is %s", path, kind));
+        status.log(formatStatusLine("%s", refusal.c_str()));
         return false;
     }
     std::ifstream file(path, std::ios::binary);

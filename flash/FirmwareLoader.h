@@ -8,6 +8,12 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <string>
+
+// Why the path cannot be read as a firmware file without blocking: it names a
+// directory, FIFO, device or socket. Empty for a regular file, and for a path
+// that does not exist (opening it reports that).
+std::string notAFirmwareFile(const char* path);
 
 // Loads the firmware file of a flash run and holds the image while the run
 // needs it. Loaded on the GUI thread while the serial event thread builds

@@ -197,9 +197,10 @@ void FlashSequence::endRun(RunOutcome outcome, const QString& reason)
     awaiting_ = Awaiting::Nothing;
     replyDue_.reset();
     rearmTimer();
+    std::shared_ptr<const FirmwareImage> image = factoryResetPending_ ? nullptr : loader_.snapshot();
     factoryResetPending_ = false;
-    host_.runEnded({outcome, reason});
     loader_.release();
+    host_.runEnded({outcome, reason, std::move(image)});
 }
 
 // Handles one piece of what the chip sent; returns the pause to keep after it.

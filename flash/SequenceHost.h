@@ -1,11 +1,13 @@
 #pragma once
 
+#include "flash/FirmwareImage.h"
 #include "flash/StatusSink.h"
 
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // How a run ended. Only Completed means that the chip acknowledged every
 // block, the end of the transfer and the exit from boot mode (or, for a
@@ -23,6 +25,7 @@ struct RunResult
 {
     RunOutcome outcome;
     QString reason; // the text the operator was shown, e.g. "Flashing completed."
+    std::shared_ptr<const FirmwareImage> image; // of a flash run; null for a factory reset
 };
 
 // What the flash sequence needs from the place it runs in: the serial port,

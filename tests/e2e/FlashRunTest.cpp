@@ -1,6 +1,6 @@
 // Flashing end to end: the real window and serial library against the chip
 // simulator on a pty.
-#include "tests/e2e/WindowDriver.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/support/ChipSimulator.h"
 #include "tests/support/ProcessResources.h"
 
@@ -39,7 +39,7 @@ protected:
                    static_cast<qint64>(firmware.size()));
         file.close();
         driver.chooseFirmware(firmwarePath);
-        driver.selectPort(QString::fromStdString(chip.slavePath()));
+        driver.typePort(QString::fromStdString(chip.slavePath()));
         driver.press("pushButtonOpen");
         ASSERT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Close Port");
     }
@@ -48,7 +48,7 @@ protected:
     {
         driver.press("pushButtonSend");
         EXPECT_FALSE(driver.actionButtonsEnabled()) << "a run disables the buttons";
-        ASSERT_TRUE(driver.waitForRunEnd()) << driver.logLines().join('\n').toStdString();
+        ASSERT_EQ(driver.waitForRunEnd(), "Flashing completed.") << driver.logLines().join('\n').toStdString();
         EXPECT_EQ(chip.protocolError(), "");
     }
 
@@ -65,7 +65,8 @@ TEST_F(FlashRun, AThreeBlockImageArrivesWholeWithEveryTextShown)
     flashAndWait();
     EXPECT_EQ(chip.image(), firmware);
     EXPECT_EQ(driver.logLines(),
-              (QStringList{"Port open ready to flash RQ51x...", "Reading...",
+              (QStringList{"Port open ready to flash RQ51x...",
+                           "Adapter: not described by the system", "Reading...",
                            "File: " + firmwarePath + " ", "Size: 600 Bytes",
                            "Blocks to transfer: 3", "Requesting boot mode...",
                            "Bootloader ready to receive...", "Memory index: 0x00000000",
@@ -109,15 +110,16 @@ TEST_F(FlashRun, ImagesOfOneTwoAndFortyBlocksArriveByteForByte)
 
 TEST_F(FlashRun, AFactoryResetRunsWithoutAFirmwareFile)
 {
-    driver.selectPort(QString::fromStdString(chip.slavePath()));
+    driver.typePort(QString::fromStdString(chip.slavePath()));
     driver.press("pushButtonOpen");
     driver.press("pushButtonReset");
-    ASSERT_TRUE(driver.waitForRunEnd());
+    ASSERT_EQ(driver.waitForRunEnd(), "Flashing completed.");
     EXPECT_EQ(chip.protocolError(), "");
     EXPECT_EQ(chip.record().count(ChipMessage::FactoryReset), 1u);
     EXPECT_EQ(chip.record().count(ChipMessage::DataBlock), 0u);
     EXPECT_EQ(driver.logLines(),
-              (QStringList{"Port open ready to flash RQ51x...", "Restoring factory settings...",
+              (QStringList{"Port open ready to flash RQ51x...",
+                           "Adapter: not described by the system", "Restoring factory settings...",
                            "Requesting boot mode...", "Bootloader ready to receive...",
                            "Sending factory reset...", "ACK factory reset...",
                            "Flashing completed."}));

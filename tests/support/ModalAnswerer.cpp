@@ -26,6 +26,7 @@ void ModalAnswerer::start()
     answered_ = false;
     title_.clear();
     text_.clear();
+    directory_.clear();
     pollTimer_.start(10);
 }
 
@@ -49,6 +50,8 @@ void ModalAnswerer::answer(QWidget* dialog)
         return;
     }
     auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+    if (fileDialog)
+        directory_ = fileDialog->directory().absolutePath();
     if (fileDialog && !fileToChoose_.isEmpty()) {
         // selectFile leaves the file name field alone while it has the focus.
         if (QWidget* focused = fileDialog->focusWidget())

@@ -20,6 +20,8 @@ public:
     bool answered() const { return answered_; }
     const QString& title() const { return title_; }
     const QString& text() const { return text_; }
+    // The folder a file dialog showed when it opened.
+    const QString& directory() const { return directory_; }
 
 private:
     void start();
@@ -31,4 +33,5 @@ private:
     bool answered_ = false;
     QString title_;
     QString text_;
+    QString directory_;
 };

@@ -1,6 +1,6 @@
 // The port panel with the real serial library on a pty: the settings the
 // operator picks reach the tty, and every outcome is shown.
-#include "tests/e2e/WindowDriver.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
@@ -24,29 +24,29 @@ protected:
 
 TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
 {
-    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.selectSetting("comboBoxBaudrate", "14400");
     driver.selectSetting("comboBoxStopBit", "2");
     driver.press("pushButtonOpen");
 
-    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Close Port");
-    EXPECT_EQ(driver.logLines(), QStringList{"Port open ready to flash RQ51x..."});
+    EXPECT_TRUE(driver.portOpen());
+    EXPECT_EQ(driver.logLines(),
+              (QStringList{"Port open ready to flash RQ51x...", "Adapter: not described by the system"}));
     const TtyLineView line = TtyLineView::ofSlaveOf(pty.masterFd());
     EXPECT_EQ(line.baudRate, 14400u);
     EXPECT_TRUE(line.extraStopBit);
     EXPECT_TRUE(line.raw);
-    EXPECT_EQ(pty.read(3, 2s), (std::vector<std::uint8_t>{0x10, 0x05}))
+    EXPECT_EQ(pty.read(3, 500ms), (std::vector<std::uint8_t>{0x10, 0x05}))
         << "the port-open notice goes out exactly once";
 
     driver.press("pushButtonOpen");
-    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Open Port");
-    EXPECT_EQ(driver.logLines(),
-              (QStringList{"Port open ready to flash RQ51x...", "Port closed..."}));
+    EXPECT_FALSE(driver.portOpen());
+    EXPECT_EQ(driver.logLines().last(), "Port closed...");
 }
 
 TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
 {
-    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.selectSetting("comboBoxParity", "Space");
     driver.selectSetting("comboBoxStopBit", "1.5");
     // 1.5 stop bits go with 5 data bits only: with 8 the device refuses the pair.
@@ -56,40 +56,40 @@ TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
 
     driver.selectSetting("comboBoxDataBit", "5");
     driver.press("pushButtonOpen");
-    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Close Port");
+    EXPECT_TRUE(driver.portOpen());
     EXPECT_TRUE(TtyLineView::ofSlaveOf(pty.masterFd()).extraStopBit);
 }
 
 TEST_F(PortPanel, AMissingPortIsReportedAndLeftClosed)
 {
-    driver.selectPort("/dev/orvanne-no-such-port");
+    driver.typePort("/dev/orvanne-no-such-port");
     driver.pressAndAnswer("pushButtonOpen");
     ASSERT_TRUE(driver.answerer.answered());
     EXPECT_EQ(driver.answerer.title(), "Information");
     EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 12\nmessage: not exist error");
-    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Open Port");
+    EXPECT_FALSE(driver.portOpen());
     EXPECT_EQ(driver.logLines(), QStringList{"Port closed..."});
 }
 
 TEST_F(PortPanel, APortHeldElsewhereIsReportedAsAccessDenied)
 {
     WindowDriver other;
-    other.selectPort(QString::fromStdString(pty.slavePath()));
+    other.typePort(QString::fromStdString(pty.slavePath()));
     other.press("pushButtonOpen");
-    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.pressAndAnswer("pushButtonOpen");
     EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 6\nmessage: access denied error");
+    EXPECT_TRUE(driver.logLines().last().contains("dialout")) << "a new Linux user learns how to get access";
 }
 
-TEST_F(PortPanel, WithNoPortListedNothingIsOpened)
+TEST_F(PortPanel, WithNoPortListedOrTypedNothingIsOpened)
 {
-    driver.widget<QComboBox>("comboBoxPortName").clear();
     driver.pressAndAnswer("pushButtonOpen");
     ASSERT_TRUE(driver.answerer.answered());
     EXPECT_EQ(driver.answerer.title(), "Information");
     EXPECT_EQ(driver.answerer.text(), "No avaiable ports");
-    EXPECT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Open Port");
-    EXPECT_EQ(driver.logLines(), QStringList{""});
+    EXPECT_FALSE(driver.portOpen());
+    EXPECT_EQ(driver.logLines(), QStringList());
 }
 
 TEST_F(PortPanel, FlashAndResetAreRefusedWhileThePortIsClosed)
@@ -112,7 +112,7 @@ TEST_F(PortPanel, FlashAndResetAreRefusedWhileThePortIsClosed)
     }
 
     // The refused reset left no reset pending: Flash now reads the file.
-    driver.selectPort(QString::fromStdString(pty.slavePath()));
+    driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.press("pushButtonOpen");
     driver.press("pushButtonSend");
     EXPECT_TRUE(driver.logLines().contains("Reading..."));

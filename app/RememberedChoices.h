@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What the window remembers between starts, per user (QSettings with the
+// application's organisation and name): the port and its line settings as
+// their box texts, the folder of the last firmware file and the window's
+// geometry. Empty fields were never saved: the window keeps its defaults.
+struct RememberedChoices
+{
+    QString port;
+    QString baudRate;
+    QString parity;
+    QString dataBits;
+    QString stopBits;
+    QString firmwareFolder;
+    QByteArray geometry;
+
+    static RememberedChoices load();
+    void save() const;
+};

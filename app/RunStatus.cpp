@@ -1,0 +1,103 @@
+#include "app/RunStatus.h"
+
+#include "flash/FirmwareImage.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+namespace {
+
+// "m:ss", or "h:mm:ss" from an hour on.
+QString clockText(std::chrono::milliseconds duration)
+{
+    const long long seconds = (duration.count() + 500) / 1000;
+    const QString minutesAndSeconds =
+        QStringLiteral("%1:%2").arg(seconds / 60 % 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (seconds < 3600)
+        return minutesAndSeconds;
+    return QStringLiteral("%1:%2").arg(seconds / 3600).arg(minutesAndSeconds.rightJustified(5, '0'));
+}
+
+// A hue at the lightness of the palette's text, so it reads as well as the text does.
+QColor textColourWithHue(const QColor& text, int hue)
+{
+    return QColor::fromHsl(hue, 200, text.lightness() < 128 ? 70 : 170);
+}
+
+constexpr int kGreenHue = 120;
+constexpr int kRedHue = 0;
+constexpr int kShownHashDigits = 16;
+
+} // namespace
+
+RunStatus::RunStatus(QStatusBar& bar) : label_(new QLabel(&bar))
+{
+    label_->setObjectName(QStringLiteral("labelRunStatus"));
+    bar.addWidget(label_, 1);
+}
+
+void RunStatus::started(bool factoryReset)
+{
+    running_ = true;
+    factoryReset_ = factoryReset;
+    block_ = 0;
+    blockCount_ = 0;
+    clock_.start();
+}
+
+void RunStatus::blockSent(std::uint32_t block, std::uint32_t blockCount)
+{
+    block_ = block;
+    blockCount_ = blockCount;
+}
+
+void RunStatus::tick(std::chrono::milliseconds pausesAhead)
+{
+    if (!running_)
+        return;
+    QString stage;
+    if (factoryReset_)
+        stage = QStringLiteral("Factory reset");
+    else if (block_ == 0)
+        stage = QStringLiteral("Waiting for the bootloader");
+    else
+        stage = QStringLiteral("Block %1 of %2").arg(block_).arg(blockCount_);
+    show(QStringLiteral("%1 · %2 · about %3 left")
+             .arg(stage, clockText(std::chrono::milliseconds(clock_.elapsed())), clockText(pausesAhead)),
+         textColour());
+}
+
+void RunStatus::ended(const RunResult& result, const QString& sha256)
+{
+    running_ = false;
+    const QString took = clockText(std::chrono::milliseconds(clock_.elapsed()));
+    if (result.outcome != RunOutcome::Completed) {
+        show(QStringLiteral("%1 (%2)").arg(result.reason, took), textColourWithHue(textColour(), kRedHue));
+        return;
+    }
+    QString text = factoryReset_ ? QStringLiteral("Factory reset completed in %1").arg(took)
+                                 : QStringLiteral("Flashing completed in %1").arg(took);
+    if (result.image)
+        text += QStringLiteral(" · %1 bytes · SHA-256 %2…")
+                    .arg(result.image->size())
+                    .arg(sha256.left(kShownHashDigits));
+    show(text, textColourWithHue(textColour(), kGreenHue));
+}
+
+void RunStatus::refused(const QString& reason)
+{
+    show(reason, textColourWithHue(textColour(), kRedHue));
+}
+
+void RunStatus::show(const QString& text, const QColor& colour)
+{
+    QPalette palette = label_->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label_->setPalette(palette);
+    label_->setText(text);
+}
+
+QColor RunStatus::textColour() const
+{
+    return label_->parentWidget()->palette().color(QPalette::WindowText);
+}

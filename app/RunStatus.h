@@ -1,0 +1,46 @@
+#pragma once
+
+#include "flash/SequenceHost.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+
+class QColor;
+class QLabel;
+class QStatusBar;
+
+// The status bar's account of a run: while it runs, where it stands, how long
+// it has taken and how long the pauses still ahead will take; at its end, the
+// total time, and the outcome in green or red, with the image's size and
+// SHA-256 for a flash that succeeded. The colours are derived from the
+// palette's text colour, so that a dark theme stays readable.
+class RunStatus
+{
+public:
+    explicit RunStatus(QStatusBar& bar);
+
+    void started(bool factoryReset);
+    void blockSent(std::uint32_t block, std::uint32_t blockCount);
+    // Refreshes the times while a run is in progress.
+    void tick(std::chrono::milliseconds pausesAhead);
+    // sha256: of the run's image; empty for a factory reset.
+    void ended(const RunResult& result, const QString& sha256);
+    // A refusal outside a run, e.g. of a dropped file.
+    void refused(const QString& reason);
+
+    bool isRunning() const { return running_; }
+
+private:
+    void show(const QString& text, const QColor& colour);
+    QColor textColour() const;
+
+    QLabel* label_;
+    QElapsedTimer clock_;
+    bool running_ = false;
+    bool factoryReset_ = false;
+    std::uint32_t block_ = 0;
+    std::uint32_t blockCount_ = 0;
+};
