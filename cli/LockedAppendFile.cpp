@@ -126,14 +126,18 @@ LockedAppendFile::~LockedAppendFile()
 
 bool LockedAppendFile::open(const std::string& path, std::string& error)
 {
-    // Non-blocking, so that a FIFO without a reader fails at once instead of
-    // holding the program before any run has started.
+    struct stat status{};
+    if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
+    // Non-blocking, so that a FIFO put in the file's place meanwhile cannot
+    // hold the program before any run has started.
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    struct stat status{};
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         close(fd);
         error = "not a regular file";

@@ -27,11 +27,6 @@ public:
     QStringList lines;
 };
 
-QString quoted(const QString& text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 // Loads the image once for every board; null when it was refused.
 std::shared_ptr<const FirmwareImage> loadImage(const CommandLine& commandLine)
 {
@@ -43,8 +38,9 @@ std::shared_ptr<const FirmwareImage> loadImage(const CommandLine& commandLine)
             printError(line + '\n');
     }
     if (!loaded) {
-        printError(QCoreApplication::applicationName() + ": firmware file " + quoted(commandLine.firmwarePath)
-                   + " refused: " + report.lines.value(report.lines.size() - 1) + '\n');
+        printError(QStringLiteral("%1: firmware file \"%2\" refused: %3\n")
+                       .arg(QCoreApplication::applicationName(), commandLine.firmwarePath,
+                            report.lines.value(report.lines.size() - 1)));
         return nullptr;
     }
     return loader.snapshot();
@@ -66,8 +62,8 @@ int runBatch(QCoreApplication& application, const CommandLine& commandLine)
     RunRecord record;
     QString recordError;
     if (!commandLine.recordPath.isEmpty() && !record.open(commandLine.recordPath, recordError)) {
-        printError(QCoreApplication::applicationName() + ": --record: cannot write to "
-                   + quoted(commandLine.recordPath) + ": " + recordError + '\n');
+        printError(QStringLiteral("%1: --record: cannot write to \"%2\": %3\n")
+                       .arg(QCoreApplication::applicationName(), commandLine.recordPath, recordError));
         return ExitCode::UsageError;
     }
     std::shared_ptr<const FirmwareImage> image;
