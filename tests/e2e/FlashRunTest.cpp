@@ -1,7 +1,7 @@
 // Flashing end to end: the real window and serial library against the chip
 // simulator on a pty.
 #include "tests/support/WindowDriver.h"
-#include "tests/support/ChipSimulator.h"
+#include "simulator/ChipSimulator.h"
 #include "tests/support/ProcessResources.h"
 
 #include <QFile>
@@ -146,7 +146,7 @@ TEST_F(FlashRun, ClosingTheWindowMidRunClosesThePort)
 class FlashRunWithRepeatedBootReady : public FlashRun
 {
 protected:
-    FlashRunWithRepeatedBootReady() : FlashRun(ChipBehaviour::repeatBootReadyAtBlock(2)) {}
+    FlashRunWithRepeatedBootReady() : FlashRun(ChipBehaviour::restartAtBlock(2)) {}
 };
 
 TEST_F(FlashRunWithRepeatedBootReady, StartsAgainAtTheFirstBlock)

@@ -1,8 +1,8 @@
 // Guards the chip simulator that the end-to-end tests flash through: the
 // program's side of the line is played by hand with raw POSIX I/O on the
 // slave side, with frames spelt out byte by byte where their CRC is known.
-#include "tests/support/ChipSimulator.h"
-#include "tests/support/Crc16Modbus.h"
+#include "simulator/ChipSimulator.h"
+#include "simulator/Crc16Modbus.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
