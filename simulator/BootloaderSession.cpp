@@ -9,14 +9,14 @@ constexpr std::size_t kFullBlockLength = 256;
 } // namespace
 
 BootloaderSession::BootloaderSession(ChipBehaviour behaviour)
-    : behaviour_(std::move(behaviour)), mute_(behaviour_.mode == ChipBehaviour::Mode::Silent)
+    : behaviour_(std::move(behaviour))
 {
 }
 
 ChipReaction BootloaderSession::handle(const ChipFrame& frame, ChipRecord& record)
 {
     // A mute chip follows no dialogue; the record still shows what came.
-    if (mute_)
+    if (behaviour_.mode == ChipBehaviour::Mode::Silent)
         return {};
 
     switch (frame.message) {

@@ -54,5 +54,4 @@ private:
     std::uint32_t nextBlock_ = 1;
     std::size_t previousBlockLength_ = 0;
     bool faultCommitted_ = false;
-    bool mute_;
 };
