@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 ChipSimulator::ChipSimulator(ChipBehaviour behaviour)
@@ -173,7 +174,8 @@ bool ChipSimulator::writeAndRecord(ChipMessage message, const std::vector<std::u
 bool ChipSimulator::stopRequestedWithin(std::chrono::milliseconds wait) const
 {
     pollfd fd{stopReadFd_, POLLIN, 0};
-    return poll(&fd, 1, static_cast<int>(wait.count())) > 0;
+    const auto longestPoll = std::chrono::milliseconds(std::numeric_limits<int>::max());
+    return poll(&fd, 1, static_cast<int>(std::min(wait, longestPoll).count())) > 0;
 }
 
 void ChipSimulator::hangUp()

@@ -92,9 +92,9 @@ void printHelp()
         "  --reply-delay-ms N  the delay of slow, in milliseconds (default %lld)\n"
         "  --seed N            the seed of noise; the same seed gives the same bytes\n"
         "                      (default %lu)\n"
-        "  --once              stop after one run: once the exit from boot mode has been\n"
-        "                      acknowledged, the program broke the protocol, or the chip\n"
-        "                      hung up\n"
+        "  --once              stop after one run: once 55 66 35 has been written (the\n"
+        "                      exit from boot mode, or the wrong reply of wrong-reply),\n"
+        "                      the program broke the protocol, or the chip hung up\n"
         "  --image-out FILE    on stopping, write the image received to FILE\n"
         "  --help              show this help and exit\n"
         "\n"
@@ -205,7 +205,7 @@ std::string apply(int id, const std::string& value, CommandOptions& options)
         break;
     case BannerId: behaviour.banner = value; break;
     case ImageOutId: options.imageOut = value; break;
-    default: options.once = true; break; // OnceId
+    case OnceId: options.once = true; break;
     }
     return problem;
 }
