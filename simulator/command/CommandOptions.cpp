@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,9 @@ namespace {
 using Mode = ChipBehaviour::Mode;
 
 constexpr const char* kCommand = "orvanne-chipsim";
-constexpr unsigned long kLastBlock = 65535;
+constexpr unsigned long kLastBlock = std::numeric_limits<std::uint16_t>::max();
 constexpr unsigned long kLongestReplyDelayMs = 600000;
-constexpr unsigned long kLargestSeed = 4294967295UL;
+constexpr unsigned long kLargestSeed = std::numeric_limits<std::uint32_t>::max();
 
 // Long options only; their ids lie above every character getopt_long returns.
 enum OptionId
