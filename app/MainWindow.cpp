@@ -102,8 +102,18 @@ void MainWindow::restoreChoices()
         restoreGeometry(choices.geometry);
 }
 
+void MainWindow::showDemo(const QString& port, const QString& firmwarePath)
+{
+    demo = true;
+    setWindowTitle(windowTitle() + QStringLiteral(" (demo)"));
+    form->comboBoxPortName->setCurrentText(port);
+    chooseFirmware(firmwarePath);
+}
+
 void MainWindow::rememberChoices() const
 {
+    if (demo)
+        return;
     RememberedChoices{form->comboBoxPortName->currentText(), form->comboBoxBaudrate->currentText(),
                       form->comboBoxParity->currentText(),   form->comboBoxDataBit->currentText(),
                       form->comboBoxStopBit->currentText(),  firmwareFolder,

@@ -47,6 +47,10 @@ public:
     // a message box what is not a readable regular *.bin file.
     void chooseFirmware(const QString& path);
 
+    // Demo mode: the virtual chip's port and the sample file are chosen, the
+    // title says so, and nothing of the session is remembered.
+    void showDemo(const QString& port, const QString& firmwarePath);
+
 signals:
     void emitUpdateReceive(QString str);
 
@@ -97,6 +101,7 @@ private:
     QString selectedFirmwarePath;
     QString firmwareFolder;
     QString openedPort;
+    bool demo = false;
     QString runFirmwarePath;
     // The image of the last flash run, for a saved log.
     QString flashedImagePath;

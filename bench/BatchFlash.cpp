@@ -5,7 +5,7 @@
 // batch costs the station.
 //
 //   batch_flash [blocks]   (default 16 blocks of 256 bytes)
-#include "tests/support/ChipSimulator.h"
+#include "simulator/ChipSimulator.h"
 
 #include <QTemporaryDir>
 

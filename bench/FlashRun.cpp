@@ -3,7 +3,7 @@
 // compares with the pauses the protocol mandates, and how fast each
 // acknowledgement is answered with the next block.
 #include "app/MainWindow.h"
-#include "tests/support/ChipSimulator.h"
+#include "simulator/ChipSimulator.h"
 #include "tests/support/ModalAnswerer.h"
 
 #include <QApplication>

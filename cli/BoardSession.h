@@ -56,7 +56,7 @@ private:
 
     // kavrio::CSerialPortListener
     void onReadEvent(const char* portName, unsigned int readBufferLen) override;
-    void onPortLost(const char* portName);
+    void onPortLost(const char* portName) override;
 
     const QString portName_;
     CSerialPort port_;

@@ -1,7 +1,7 @@
 // orvanne-flash as a production line calls it: a subprocess flashing
 // simulated chips on pseudo-terminals, judged by what the chips received, its
 // exit status and what it printed.
-#include "tests/support/ChipSimulator.h"
+#include "simulator/ChipSimulator.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -92,7 +92,7 @@ TEST_F(OrvanneFlash, FlashesOneTwoAndEightChipsAtOnceAndRecordsEveryRun)
 
 TEST_F(OrvanneFlash, ASilentChipFailsAfterItsDeadlineWhileTheOthersComplete)
 {
-    addChips(1, ChipBehaviour::staySilent());
+    addChips(1, ChipBehaviour::silent());
     addChips(3);
     const Outcome outcome = run(QStringList{"flash", imagePath, "--json", "--timeout", "1"} + portOptions());
     EXPECT_EQ(outcome.exitCode, 1);
@@ -155,7 +155,7 @@ TEST_F(OrvanneFlash, RefusalsNameTheirCauseAndWriteNothing)
 
 TEST_F(OrvanneFlash, TerminationCancelsTheRunsAndExitsWith130)
 {
-    addChips(2, ChipBehaviour::staySilent());
+    addChips(2, ChipBehaviour::silent());
     QProcess process;
     process.start(ORVANNE_FLASH, QStringList{"flash", imagePath} + portOptions());
     for (const auto& chip : chips)

@@ -1,8 +1,11 @@
-// Flashing end to end: the real window and serial library against the chip
-// simulator on a pty.
-#include "tests/support/WindowDriver.h"
-#include "tests/support/ChipSimulator.h"
+// Flashing end to end: the real window and serial library against the
+// product's chip simulator on pseudo-terminals. Runs that only wait (the
+// mandated pauses, a reply deadline) are made side by side, one window and
+// one chip each.
+#include "app/DemoChip.h"
+#include "simulator/ChipSimulator.h"
 #include "tests/support/ProcessResources.h"
+#include "tests/support/WindowDriver.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,47 +13,40 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <deque>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> firmwareBytes(std::size_t size)
+// An operator's bench: one window and the chip on its port.
+struct Bench
 {
-    std::vector<std::uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 256 + 1);
-    return bytes;
-}
+    explicit Bench(ChipBehaviour behaviour = {}) : chip(behaviour) {}
 
-class FlashRun : public testing::Test
-{
-protected:
-    explicit FlashRun(ChipBehaviour behaviour = {}) : chip(behaviour) {}
-
-    // Writes the firmware file, chooses it and opens the simulator's port.
-    void prepare(std::size_t imageSize)
+    void openPort()
     {
-        firmware = firmwareBytes(imageSize);
-        firmwarePath = folder.filePath("firmware.bin");
-        QFile file(firmwarePath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(reinterpret_cast<const char*>(firmware.data()),
-                   static_cast<qint64>(firmware.size()));
-        file.close();
-        driver.chooseFirmware(firmwarePath);
         driver.typePort(QString::fromStdString(chip.slavePath()));
         driver.press("pushButtonOpen");
-        ASSERT_EQ(driver.widget<QPushButton>("pushButtonOpen").text(), "Close Port");
+        EXPECT_TRUE(driver.portOpen());
     }
 
-    void flashAndWait()
+    // Writes an image whose blocks all differ, chooses it and opens the port.
+    void prepare(std::size_t size)
     {
-        driver.press("pushButtonSend");
-        EXPECT_FALSE(driver.actionButtonsEnabled()) << "a run disables the buttons";
-        ASSERT_EQ(driver.waitForRunEnd(), "Flashing completed.") << driver.logLines().join('\n').toStdString();
-        EXPECT_EQ(chip.protocolError(), "");
+        firmware.resize(size);
+        for (std::size_t i = 0; i < size; ++i)
+            firmware[i] = static_cast<std::uint8_t>(i * 13 + i / 256 + 1);
+        firmwarePath = folder.filePath("firmware.bin");
+        QFile file(firmwarePath);
+        file.open(QIODevice::WriteOnly);
+        file.write(reinterpret_cast<const char*>(firmware.data()), static_cast<qint64>(size));
+        file.close();
+        driver.chooseFirmware(firmwarePath);
+        openPort();
     }
+
+    std::size_t blocksSent() const { return chip.record().count(ChipMessage::DataBlock); }
 
     ChipSimulator chip;
     WindowDriver driver;
@@ -59,121 +55,157 @@ protected:
     std::vector<std::uint8_t> firmware;
 };
 
-TEST_F(FlashRun, AThreeBlockImageArrivesWholeWithEveryTextShown)
+// Flashes on every bench at once and waits until every run has ended.
+void flashAll(std::deque<Bench>& benches)
 {
-    prepare(600);
-    flashAndWait();
-    EXPECT_EQ(chip.image(), firmware);
-    EXPECT_EQ(driver.logLines(),
-              (QStringList{"Port open ready to flash RQ51x...",
-                           "Adapter: not described by the system", "Reading...",
-                           "File: " + firmwarePath + " ", "Size: 600 Bytes",
-                           "Blocks to transfer: 3", "Requesting boot mode...",
-                           "Bootloader ready to receive...", "Memory index: 0x00000000",
-                           "Memory index: 0x00000100", "Memory index: 0x00000200",
-                           "Last package completed...", "Exiting boot mode...",
-                           "Flashing completed."}));
-    EXPECT_EQ(driver.receiveLines(),
-              (QStringList{"ACK (32)", "ACK (33)", "Written memory block: 1",
-                           "Next memory block: 2", "ACK (33)", "Written memory block: 2",
-                           "Next memory block: 3", "ACK (33)", "Written memory block: 3",
-                           "ACK (34)", "ACK (35)"}));
-    EXPECT_EQ(driver.text("label_FileSize"), "File: " + firmwarePath + " \nSize: 600 Bytes");
-    EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 3");
-    EXPECT_EQ(driver.text("label_CurrenBlock"), "Written memory block: 3");
-    EXPECT_EQ(driver.text("label_Action"), "Flashing completed.");
-    EXPECT_EQ(driver.progress(), 100);
-
-    // Clear keeps the counters: the next text shows their progress again.
-    driver.press("pushButtonClear");
-    EXPECT_EQ(driver.progress(), 0);
-    EXPECT_EQ(driver.text("labelFirmware_1"), firmwarePath);
-    emit driver.window->emitUpdateReceive(QStringLiteral("later"));
-    ASSERT_TRUE(processEventsUntil([&] { return driver.progress() == 100; }));
-}
-
-TEST_F(FlashRun, ImagesOfOneTwoAndFortyBlocksArriveByteForByte)
-{
-    for (std::size_t size : {1u, 256u, 257u, 40u * 256u - 17u}) {
-        SCOPED_TRACE(size);
-        if (driver.widget<QPushButton>("pushButtonOpen").text() == "Close Port")
-            driver.press("pushButtonOpen");
-        prepare(size);
-        flashAndWait();
-        EXPECT_EQ(chip.image(), firmware);
-        EXPECT_EQ(driver.progress(), 100);
-        const std::uint32_t blocks = static_cast<std::uint32_t>((size + 255) / 256);
-        EXPECT_EQ(driver.text("label_CurrenBlock"),
-                  QStringLiteral("Written memory block: %1").arg(blocks));
-    }
-}
-
-TEST_F(FlashRun, AFactoryResetRunsWithoutAFirmwareFile)
-{
-    driver.typePort(QString::fromStdString(chip.slavePath()));
-    driver.press("pushButtonOpen");
-    driver.press("pushButtonReset");
-    ASSERT_EQ(driver.waitForRunEnd(), "Flashing completed.");
-    EXPECT_EQ(chip.protocolError(), "");
-    EXPECT_EQ(chip.record().count(ChipMessage::FactoryReset), 1u);
-    EXPECT_EQ(chip.record().count(ChipMessage::DataBlock), 0u);
-    EXPECT_EQ(driver.logLines(),
-              (QStringList{"Port open ready to flash RQ51x...",
-                           "Adapter: not described by the system", "Restoring factory settings...",
-                           "Requesting boot mode...", "Bootloader ready to receive...",
-                           "Sending factory reset...", "ACK factory reset...",
-                           "Flashing completed."}));
-    EXPECT_EQ(driver.receiveLines(), (QStringList{"ACK (32)", "ACK (36)", "ACK (35)"}));
-    EXPECT_EQ(driver.progress(), 0) << "no image was ever loaded";
-}
-
-TEST_F(FlashRun, ClosingTheWindowMidRunClosesThePort)
-{
-    prepare(40 * 256);
-    const std::size_t threadsBefore = countThreads();
-    driver.press("pushButtonSend");
-    ASSERT_TRUE(chip.waitUntil(
-        [](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) >= 3; }, 60s));
-    driver.window.reset();
-    EXPECT_LE(countThreads(), threadsBefore) << "the port's event thread outlived the window";
-
-    CSerialPort port; // the port is free again
-    port.configure(chip.slavePath().c_str(), 115200, ParityNone, DataBits8, StopBitsOne,
-                   FlowControlNone, 4096);
-    EXPECT_TRUE(port.openPort()) << port.lastErrorText();
-}
-
-class FlashRunWithRepeatedBootReady : public FlashRun
-{
-protected:
-    FlashRunWithRepeatedBootReady() : FlashRun(ChipBehaviour::repeatBootReadyAtBlock(2)) {}
-};
-
-TEST_F(FlashRunWithRepeatedBootReady, StartsAgainAtTheFirstBlock)
-{
-    prepare(700);
-    flashAndWait();
-    EXPECT_EQ(chip.image(), firmware);
-    EXPECT_EQ(driver.logLines().count("Memory index: 0x00000000"), 2);
-}
-
-class FlashRunWithHangUp : public FlashRun
-{
-protected:
-    FlashRunWithHangUp() : FlashRun(ChipBehaviour::hangUpAfterBlock(2)) {}
-};
-
-TEST_F(FlashRunWithHangUp, KeepsTheWindowAliveAndThePortClosable)
-{
-    prepare(1000);
-    const std::size_t threadsBefore = countThreads();
-    driver.press("pushButtonSend");
-    ASSERT_TRUE(chip.waitUntilHungUp(60s));
-    // The window goes on serving events while the line is dead.
-    driver.window->logMessage("still here");
-    ASSERT_TRUE(processEventsUntil([&] { return driver.logLines().endsWith("still here"); }));
-    driver.window.reset();
-    EXPECT_LE(countThreads(), threadsBefore);
+    for (Bench& bench : benches)
+        bench.driver.press("pushButtonSend");
+    for (Bench& bench : benches)
+        bench.driver.waitForRunEnd();
 }
 
 } // namespace
+
+TEST(FlashRun, AThreeBlockImageArrivesWholeWithEveryStepShown)
+{
+    Bench bench;
+    bench.prepare(600);
+    bench.driver.press("pushButtonSend");
+    EXPECT_FALSE(bench.driver.actionButtonsEnabled()) << "a run disables the buttons";
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+
+    EXPECT_EQ(bench.chip.protocolError(), "");
+    EXPECT_EQ(bench.chip.image(), bench.firmware);
+    EXPECT_EQ(bench.driver.logLines(),
+              (QStringList{"Port open ready to flash RQ51x...", "Adapter: not described by the system", "Reading...",
+                           "File: " + bench.firmwarePath + " ", "Size: 600 Bytes", "Blocks to transfer: 3",
+                           "Requesting boot mode...", "Bootloader ready to receive...", "Memory index: 0x00000000",
+                           "Memory index: 0x00000100", "Memory index: 0x00000200", "Last package completed...",
+                           "Exiting boot mode...", "Flashing completed."}));
+    ASSERT_TRUE(processEventsUntil([&] { return bench.driver.receiveLines().endsWith("ACK (35)"); }));
+    EXPECT_EQ(bench.driver.receiveLines(),
+              (QStringList{"ACK (32)", "ACK (33)", "Written memory block: 1", "Next memory block: 2", "ACK (33)",
+                           "Written memory block: 2", "Next memory block: 3", "ACK (33)", "Written memory block: 3",
+                           "ACK (34)", "ACK (35)"}));
+    EXPECT_EQ(bench.driver.text("label_FileSize"), "File: " + bench.firmwarePath + " \nSize: 600 Bytes");
+    EXPECT_EQ(bench.driver.text("label_TotalBlocks"), "Blocks to transfer: 3");
+    EXPECT_EQ(bench.driver.text("label_CurrenBlock"), "Written memory block: 3");
+    EXPECT_EQ(bench.driver.progress(), 100);
+    EXPECT_TRUE(bench.driver.text("labelRunStatus").startsWith("Flashing completed in 0:0"));
+    EXPECT_TRUE(bench.driver.text("labelRunStatus").contains("600 bytes · SHA-256 "));
+
+    // Clear keeps the counters: the next text shows their progress again.
+    bench.driver.press("pushButtonClear");
+    EXPECT_EQ(bench.driver.progress(), 0);
+    emit bench.driver.window->emitUpdateReceive(QStringLiteral("later"));
+    EXPECT_TRUE(processEventsUntil([&] { return bench.driver.progress() == 100; }));
+}
+
+TEST(FlashRun, ImagesOfOneTwoAndThreeBlocksArriveByteForByte)
+{
+    std::deque<Bench> benches(3);
+    const std::size_t sizes[] = {1, 257, 767};
+    for (std::size_t i = 0; i < benches.size(); ++i)
+        benches[i].prepare(sizes[i]);
+    flashAll(benches);
+    for (Bench& bench : benches) {
+        EXPECT_EQ(bench.chip.image(), bench.firmware) << bench.firmware.size() << " bytes";
+        EXPECT_EQ(bench.driver.progress(), 100);
+    }
+}
+
+TEST(FlashRun, AFactoryResetRunsWithoutAFirmwareFile)
+{
+    Bench bench;
+    bench.openPort();
+    bench.driver.press("pushButtonReset");
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    EXPECT_EQ(bench.chip.record().count(ChipMessage::FactoryReset), 1u);
+    EXPECT_EQ(bench.blocksSent(), 0u);
+    EXPECT_EQ(bench.driver.logLines(),
+              (QStringList{"Port open ready to flash RQ51x...", "Adapter: not described by the system",
+                           "Restoring factory settings...", "Requesting boot mode...", "Bootloader ready to receive...",
+                           "Sending factory reset...", "ACK factory reset...", "Flashing completed."}));
+    EXPECT_EQ(bench.driver.progress(), 0) << "no image was ever loaded";
+}
+
+TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)
+{
+    Bench bench;
+    bench.prepare(700);
+    bench.driver.press("pushButtonSend");
+    ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) == 2; }, 30s));
+    bench.driver.press("pushButtonCancel");
+    EXPECT_EQ(bench.driver.waitForRunEnd(), "Run cancelled.");
+    EXPECT_EQ(bench.driver.logLines().last(), "Run cancelled.");
+    EXPECT_FALSE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) > 2; }, 500ms))
+        << "nothing more is written after Cancel";
+
+    bench.driver.press("pushButtonSend");
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    EXPECT_EQ(bench.chip.image(), bench.firmware);
+}
+
+TEST(FlashRun, ClosingTheWindowMidRunFreesThePort)
+{
+    Bench bench;
+    bench.prepare(40 * 256);
+    const std::size_t threadsBefore = countThreads();
+    bench.driver.press("pushButtonSend");
+    ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) >= 2; }, 30s));
+    bench.driver.window.reset();
+    EXPECT_LE(countThreads(), threadsBefore) << "the port's event thread outlived the window";
+
+    CSerialPort port;
+    port.configure(bench.chip.slavePath().c_str(), 115200, ParityNone, DataBits8, StopBitsOne, FlowControlNone, 4096);
+    EXPECT_TRUE(port.openPort()) << port.lastErrorText();
+}
+
+// Every fault of the chip ends its run: in success only when the whole image
+// was acknowledged, otherwise with the reason, the buttons back and the port
+// still open.
+TEST(FlashRun, FaultyChipsEndTheirRunsAndOnlyWholeRunsSucceed)
+{
+    std::deque<Bench> benches;
+    benches.emplace_back(ChipBehaviour::silent());
+    benches.emplace_back(ChipBehaviour::wrongReplyAtBlock(2));
+    benches.emplace_back(ChipBehaviour::restartAtBlock(2));
+    benches.emplace_back(ChipBehaviour::bootBanner("Boot-loader ver 2.5!\r\n"));
+    benches.emplace_back(ChipBehaviour::noise(7));
+    benches.emplace_back(ChipBehaviour::slowReplies(300ms));
+    for (std::size_t splitAt = 1; splitAt <= 5; ++splitAt)
+        benches.emplace_back(ChipBehaviour::splitReplies(splitAt, 5ms));
+    for (Bench& bench : benches)
+        bench.prepare(700);
+    flashAll(benches);
+
+    EXPECT_EQ(benches[0].driver.text("label_Action"), "No answer from the chip to the boot-mode request");
+    EXPECT_EQ(benches[1].driver.text("label_Action"), "No answer from the chip after block 2 of 3");
+    EXPECT_TRUE(benches[1].driver.logLines().contains("Ignored reply 35: waiting for the answer after block 2 of 3"));
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(benches[i].driver.portOpen()) << "a chip that does not answer leaves the port open";
+        EXPECT_TRUE(benches[i].driver.text("labelRunStatus").startsWith("No answer from the chip"));
+    }
+    for (std::size_t i = 2; i < benches.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(benches[i].driver.text("label_Action"), "Flashing completed.");
+        EXPECT_EQ(benches[i].chip.image(), benches[i].firmware);
+        EXPECT_EQ(benches[i].chip.protocolError(), "");
+    }
+    EXPECT_EQ(benches[2].driver.logLines().count("Memory index: 0x00000000"), 2) << "a restart sends the image again";
+    EXPECT_TRUE(benches[3].driver.receiveLines().contains("B-a  2.5")) << "the banner is shown";
+}
+
+TEST(FlashRun, TheDemoFlashesWithoutHardware)
+{
+    QString whyNot;
+    const std::unique_ptr<DemoChip> demo = DemoChip::start(whyNot);
+    ASSERT_TRUE(demo) << whyNot;
+    WindowDriver driver(demo->portSource());
+    driver.window->showDemo(demo->portName(), demo->firmwarePath());
+    EXPECT_TRUE(driver.window->windowTitle().endsWith(" (demo)"));
+    driver.press("pushButtonOpen");
+    driver.press("pushButtonSend");
+    EXPECT_EQ(driver.waitForRunEnd(), "Flashing completed.");
+    EXPECT_EQ(driver.progress(), 100);
+}

@@ -1,4 +1,4 @@
-#include "tests/support/Crc16Modbus.h"
+#include "simulator/Crc16Modbus.h"
 
 std::uint16_t crc16Modbus(const std::uint8_t* bytes, std::size_t size)
 {

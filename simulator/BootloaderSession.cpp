@@ -1,4 +1,4 @@
-#include "tests/support/BootloaderSession.h"
+#include "simulator/BootloaderSession.h"
 
 #include <utility>
 
@@ -9,14 +9,14 @@ constexpr std::size_t kFullBlockLength = 256;
 } // namespace
 
 BootloaderSession::BootloaderSession(ChipBehaviour behaviour)
-    : behaviour_(std::move(behaviour)), mute_(behaviour_.fault == ChipBehaviour::Fault::StaySilent)
+    : behaviour_(std::move(behaviour))
 {
 }
 
 ChipReaction BootloaderSession::handle(const ChipFrame& frame, ChipRecord& record)
 {
     // A mute chip follows no dialogue; the record still shows what came.
-    if (mute_)
+    if (behaviour_.mode == ChipBehaviour::Mode::Silent)
         return {};
 
     switch (frame.message) {
@@ -36,17 +36,15 @@ ChipReaction BootloaderSession::handle(const ChipFrame& frame, ChipRecord& recor
         if (phase_ != Phase::BootMode)
             return refuse("factory-reset frame " + whereInTheDialogue(), record);
         return enter(Phase::FactoryResetDone, ChipMessage::FactoryResetDone);
-    default: // the port-open notice asks for nothing
+    default: // the port-open notice asks for nothing; a booting chip greets it
+        if (behaviour_.mode == ChipBehaviour::Mode::Banner)
+            return {answer(ChipMessage::Banner)};
         return {};
     }
 }
 
 ChipReaction BootloaderSession::grantBootMode(ChipRecord& record)
 {
-    if (behaviour_.fault == ChipBehaviour::Fault::JunkInsteadOfBootReady) {
-        mute_ = true;
-        return {answer(ChipMessage::JunkText)};
-    }
     record.image.clear();
     nextBlock_ = 1;
     return enter(Phase::BootMode, ChipMessage::BootReady);
@@ -63,15 +61,14 @@ ChipReaction BootloaderSession::takeBlock(const ChipFrame& frame, ChipRecord& re
     ++nextBlock_;
     previousBlockLength_ = frame.payload.size();
 
-    if (faultStrikesAt(frame.block, ChipBehaviour::Fault::BootReadyInsteadOfBlockWritten))
+    if (faultStrikesAt(frame.block, ChipBehaviour::Mode::Restart))
         return grantBootMode(record);
-    if (faultStrikesAt(frame.block, ChipBehaviour::Fault::BootExitedInsteadOfBlockWritten))
-        return enter(Phase::Exited, ChipMessage::BootExited);
-    if (faultStrikesAt(frame.block, ChipBehaviour::Fault::HangUpAfterBlock)) {
-        ChipReaction hangUp;
-        hangUp.hangUp = true;
-        return hangUp;
-    }
+    if (faultStrikesAt(frame.block, ChipBehaviour::Mode::HangUp))
+        return {std::nullopt, true};
+    // The block is written all the same; only the answer is wrong, so the
+    // dialogue goes on from here if the program carries on.
+    if (faultStrikesAt(frame.block, ChipBehaviour::Mode::WrongReply))
+        return enter(Phase::Transferring, ChipMessage::BootExited);
     return enter(Phase::Transferring, ChipMessage::BlockWritten);
 }
 
@@ -113,9 +110,9 @@ std::string BootloaderSession::whereInTheDialogue() const
     return {};
 }
 
-bool BootloaderSession::faultStrikesAt(std::uint16_t block, ChipBehaviour::Fault fault)
+bool BootloaderSession::faultStrikesAt(std::uint16_t block, ChipBehaviour::Mode mode)
 {
-    if (faultCommitted_ || behaviour_.fault != fault || block != behaviour_.atBlock)
+    if (faultCommitted_ || behaviour_.mode != mode || block != behaviour_.atBlock)
         return false;
     faultCommitted_ = true;
     return true;
@@ -129,7 +126,7 @@ ChipAnswer BootloaderSession::answer(ChipMessage message) const
     case ChipMessage::TransferEnded: return {message, {0x55, 0x66, 0x34}};
     case ChipMessage::BootExited: return {message, {0x55, 0x66, 0x35}};
     case ChipMessage::FactoryResetDone: return {message, {0x55, 0x66, 0x36}};
-    default: // JunkText
-        return {ChipMessage::JunkText, {behaviour_.junkText.begin(), behaviour_.junkText.end()}};
+    default: // Banner
+        return {ChipMessage::Banner, {behaviour_.banner.begin(), behaviour_.banner.end()}};
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/ChipEvent.h"
+#include "simulator/ChipEvent.h"
 
 #include <chrono>
 #include <cstdint>

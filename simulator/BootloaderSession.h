@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tests/support/ChipBehaviour.h"
-#include "tests/support/ChipFrameParser.h"
-#include "tests/support/ChipRecord.h"
+#include "simulator/ChipBehaviour.h"
+#include "simulator/ChipFrameParser.h"
+#include "simulator/ChipRecord.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,7 +24,9 @@ struct ChipReaction
 };
 
 // The bootloader's side of the dialogue, without the line: which frame may
-// come when, what the chip answers, and which faults it commits.
+// come when, what the chip answers, and the faults of the dialogue it commits
+// (silence, hang-up, banner, restart, wrong reply). How answers go onto the
+// line is the simulator's business.
 class BootloaderSession
 {
 public:
@@ -44,7 +46,7 @@ private:
     ChipReaction refuse(const std::string& what, ChipRecord& record) const;
     std::string blockSequenceError(std::uint16_t block) const;
     std::string whereInTheDialogue() const;
-    bool faultStrikesAt(std::uint16_t block, ChipBehaviour::Fault fault);
+    bool faultStrikesAt(std::uint16_t block, ChipBehaviour::Mode mode);
     ChipAnswer answer(ChipMessage message) const;
 
     const ChipBehaviour behaviour_;
@@ -52,5 +54,4 @@ private:
     std::uint32_t nextBlock_ = 1;
     std::size_t previousBlockLength_ = 0;
     bool faultCommitted_ = false;
-    bool mute_;
 };

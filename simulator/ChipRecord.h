@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/ChipEvent.h"
+#include "simulator/ChipEvent.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,7 +14,7 @@ struct ChipRecord
     // The payloads of the latest transfer in block order; a new boot mode
     // starts it afresh, as the program then sends the image again.
     std::vector<std::uint8_t> image;
-    // Every well-formed frame received and every answer sent, in order.
+    // Every well-formed frame received and everything written, in order.
     std::vector<ChipEvent> events;
     // The first violation of the protocol; empty while the program kept to it.
     std::string protocolError;

@@ -1,37 +1,28 @@
-#include "tests/support/ChipSimulator.h"
+#include "simulator/ChipSimulator.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <utility>
 
-namespace {
-
-[[noreturn]] void die(const char* what)
-{
-    std::fprintf(stderr, "ChipSimulator: %s: %s\n", what, std::strerror(errno));
-    std::abort();
-}
-
-} // namespace
-
 ChipSimulator::ChipSimulator(ChipBehaviour behaviour)
-    : behaviour_(std::move(behaviour)), session_(behaviour_)
+    : behaviour_(std::move(behaviour)), session_(behaviour_), noise_(behaviour_.noiseSeed)
 {
-    // With no slave descriptor open, the master reports a hang-up on every
-    // poll. Holding one keeps the line quiet before the program opens the port
-    // and after it closes it, so the simulator thread never spins.
-    heldSlaveFd_ = open(slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (heldSlaveFd_ < 0)
-        die("cannot open the slave side");
+    if (!pty_.error().empty()) {
+        setupError_ = pty_.error();
+        return;
+    }
     int stopPipe[2];
-    if (pipe2(stopPipe, O_CLOEXEC) != 0)
-        die("cannot create the stop pipe");
+    if (pipe(stopPipe) != 0) {
+        setupError_ = std::string("cannot create the simulator's stop pipe: ") + std::strerror(errno);
+        return;
+    }
     stopReadFd_ = stopPipe[0];
     stopWriteFd_ = stopPipe[1];
     thread_ = std::thread(&ChipSimulator::serve, this);
@@ -39,13 +30,22 @@ ChipSimulator::ChipSimulator(ChipBehaviour behaviour)
 
 ChipSimulator::~ChipSimulator()
 {
-    const char stop = 0;
-    if (write(stopWriteFd_, &stop, 1) != 1)
-        die("cannot stop the simulator thread");
-    thread_.join();
-    close(stopReadFd_);
-    close(stopWriteFd_);
-    close(heldSlaveFd_);
+    if (thread_.joinable()) {
+        const char stop = 0;
+        ssize_t written;
+        while ((written = write(stopWriteFd_, &stop, 1)) < 0 && errno == EINTR) {
+        }
+        if (written != 1) {
+            // Joining now would wait forever.
+            std::fprintf(stderr, "ChipSimulator: cannot stop the simulator thread: %s\n", std::strerror(errno));
+            std::abort();
+        }
+        thread_.join();
+    }
+    if (stopReadFd_ >= 0) {
+        close(stopReadFd_);
+        close(stopWriteFd_);
+    }
 }
 
 ChipRecord ChipSimulator::record() const
@@ -92,7 +92,7 @@ void ChipSimulator::serve()
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
-            die("poll");
+            return;
         }
         if (fds[1].revents != 0)
             return;
@@ -142,32 +142,44 @@ ChipReaction ChipSimulator::react(ChipFrameParser::Status status)
     return reaction;
 }
 
-// Returns false when asked to stop between the halves of a split answer.
+// Returns false when asked to stop during a pause, or when the line is gone.
 bool ChipSimulator::writeAnswer(const ChipAnswer& answer)
 {
+    using Mode = ChipBehaviour::Mode;
     const std::vector<std::uint8_t>& bytes = answer.bytes;
-    if (behaviour_.fault == ChipBehaviour::Fault::SplitReplies) {
-        const std::size_t firstHalf = bytes.size() / 2;
-        pty_.write(bytes.data(), firstHalf);
-        if (stopRequestedWithin(behaviour_.splitGap))
+    if (behaviour_.mode == Mode::Slow && stopRequestedWithin(behaviour_.replyDelay))
+        return false;
+    std::size_t firstPart = 0;
+    if (behaviour_.mode == Mode::Split && bytes.size() > 1) {
+        firstPart = std::clamp<std::size_t>(behaviour_.splitAt, 1, bytes.size() - 1);
+        if (!pty_.writeAll(bytes.data(), firstPart) || stopRequestedWithin(behaviour_.splitGap))
             return false;
-        pty_.write(bytes.data() + firstHalf, bytes.size() - firstHalf);
-    } else {
-        pty_.write(bytes);
     }
+    if (!writeAndRecord(answer.message, {bytes.begin() + static_cast<std::ptrdiff_t>(firstPart), bytes.end()}))
+        return false;
+    return behaviour_.mode != Mode::Noise || writeAndRecord(ChipMessage::Noise, noise_.next());
+}
+
+// Writes the bytes, or the last part of them, and records `message` as
+// written at that moment.
+bool ChipSimulator::writeAndRecord(ChipMessage message, const std::vector<std::uint8_t>& bytes)
+{
+    if (!pty_.writeAll(bytes.data(), bytes.size()))
+        return false;
     const auto writtenAt = std::chrono::steady_clock::now();
-    update([&](ChipRecord& record) { record.events.push_back({answer.message, 0, writtenAt}); });
+    update([&](ChipRecord& record) { record.events.push_back({message, 0, writtenAt}); });
     return true;
 }
 
 bool ChipSimulator::stopRequestedWithin(std::chrono::milliseconds wait) const
 {
     pollfd fd{stopReadFd_, POLLIN, 0};
-    return poll(&fd, 1, static_cast<int>(wait.count())) > 0;
+    const auto longestPoll = std::chrono::milliseconds(std::numeric_limits<int>::max());
+    return poll(&fd, 1, static_cast<int>(std::min(wait, longestPoll).count())) > 0;
 }
 
 void ChipSimulator::hangUp()
 {
-    pty_.closeMaster();
+    pty_.hangUp();
     update([](ChipRecord& record) { record.hungUp = true; });
 }

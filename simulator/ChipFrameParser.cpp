@@ -1,6 +1,6 @@
-#include "tests/support/ChipFrameParser.h"
+#include "simulator/ChipFrameParser.h"
 
-#include "tests/support/Crc16Modbus.h"
+#include "simulator/Crc16Modbus.h"
 
 #include <cstdio>
 #include <utility>

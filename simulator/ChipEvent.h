@@ -14,18 +14,19 @@ enum class ChipMessage
     ExitBootMode,    // 55 66 35 00 01 AA 35 8A
     FactoryReset,    // 55 66 36 00 01 AA 71 8A
 
-    // Answers of the chip.
+    // What the chip writes.
     BootReady,        // 55 66 32 02 05 00
     BlockWritten,     // 55 66 33
     TransferEnded,    // 55 66 34
     BootExited,       // 55 66 35
     FactoryResetDone, // 55 66 36
-    JunkText,         // text a confused bootloader prints instead of BootReady
+    Banner,           // the boot text, when a program has opened the port
+    Noise,            // stray bytes after an answer
 };
 
 // One message on the line. The times are the ones a latency measurement
-// needs: a frame counts from when its first byte was read, an answer from when
-// its last byte was written.
+// needs: a frame counts from when its first byte was read, what the chip
+// writes from when its last byte was written.
 struct ChipEvent
 {
     ChipMessage message;

@@ -1,0 +1,181 @@
+// reply_fuzz: flashes a few hundred images through the flash sequence into
+// the simulated chip's dialogue, in process and without pauses, with random
+// bytes and planted beginnings of replies on the line between the chip's
+// answers, cut into reads at random points. Counts how each run ended and,
+// above all, false successes: "Flashing completed." although the chip did not
+// receive the whole image and acknowledge the exit. Exits 1 if there is one.
+//   reply_fuzz [runs] [first seed]
+#include "flash/FlashSequence.h"
+#include "simulator/BootloaderSession.h"
+#include "simulator/ChipFrameParser.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The chip's side in process: frames go through the simulator's parser and
+// dialogue as they are sent; answers, with noise around them, queue up on the
+// line for the sequence to read.
+class FuzzedLine final : public SequenceHost
+{
+public:
+    explicit FuzzedLine(std::uint32_t seed) : random_(seed), session_(ChipBehaviour{}) {}
+
+    void send(const std::uint8_t* bytes, std::size_t length) override
+    {
+        for (std::size_t i = 0; i < length && record_.protocolError.empty(); ++i) {
+            const ChipFrameParser::Status status = parser_.take(bytes[i], Clock::now());
+            if (status == ChipFrameParser::Status::Violation)
+                record_.protocolError = parser_.violation();
+            if (status != ChipFrameParser::Status::FrameComplete)
+                continue;
+            const ChipReaction reaction = session_.handle(parser_.frame(), record_);
+            if (reaction.answer) {
+                exitAcknowledged_ = exitAcknowledged_ || reaction.answer->message == ChipMessage::BootExited;
+                addNoise();
+                line_.append(reaction.answer->bytes.begin(), reaction.answer->bytes.end());
+                addNoise();
+            }
+        }
+    }
+
+    int receive(char* buffer, int size) override
+    {
+        const int count = std::min(size, static_cast<int>(line_.size()));
+        std::memcpy(buffer, line_.data(), static_cast<std::size_t>(count));
+        line_.erase(0, static_cast<std::size_t>(count));
+        return count;
+    }
+
+    // The length of the next read: anything from one byte to all that waits.
+    unsigned int nextRead()
+    {
+        if (line_.empty())
+            return 0;
+        return std::uniform_int_distribution<unsigned int>(1, static_cast<unsigned int>(line_.size()))(random_);
+    }
+
+    void pause(unsigned int) override {}
+    void log(const QString&) override {}
+    void setLabel(InfoLabel, const QString&) override {}
+    void showReceived(const QString&) override {}
+    void runStarted() override {}
+    void blockSent(std::uint32_t, std::uint32_t) override {}
+    void runEnded(const RunResult& result) override
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        result_ = result;
+        ended_.notify_all();
+    }
+
+    // Waits for the end of a run that has nothing more to read: the reply
+    // deadline ends it.
+    std::optional<RunResult> waitForEnd(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock<std::mutex> guard(mutex_);
+        ended_.wait_for(guard, timeout, [this] { return result_.has_value(); });
+        return result_;
+    }
+
+    std::optional<RunResult> result()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return result_;
+    }
+
+    const ChipRecord& chip() const { return record_; }
+    bool exitAcknowledged() const { return exitAcknowledged_; }
+
+private:
+    // Random bytes, sometimes ending in the beginning of a reply; three bytes
+    // of one are a whole stray acknowledgement, as a glitch or a confused
+    // chip may send.
+    void addNoise()
+    {
+        static const std::string kPrefixes[] = {
+            "\x55", "\x55\x66", "\x55\x66\x32", std::string("\x55\x66\x32\x02\x05", 5),
+            "\x55\x66\x33", "\x55\x66\x34", "\x55\x66\x35", "\x55\x66\x36"};
+        const int count = std::uniform_int_distribution<int>(0, 12)(random_);
+        for (int i = 0; i < count; ++i)
+            line_ += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random_));
+        if (std::uniform_int_distribution<int>(0, 3)(random_) == 0)
+            line_ += kPrefixes[std::uniform_int_distribution<std::size_t>(0, std::size(kPrefixes) - 1)(random_)];
+    }
+
+    std::mt19937 random_;
+    ChipFrameParser parser_;
+    BootloaderSession session_;
+    ChipRecord record_;
+    bool exitAcknowledged_ = false;
+    std::string line_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    std::optional<RunResult> result_;
+};
+
+const char* outcomeName(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Completed: return "completed";
+    case RunOutcome::ImageRefused: return "image refused";
+    case RunOutcome::NoAnswer: return "no answer (timed out)";
+    case RunOutcome::Cancelled: return "cancelled";
+    case RunOutcome::PortLost: return "port lost";
+    case RunOutcome::Failed: return "failed";
+    }
+    return "?";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 300;
+    const std::uint32_t firstSeed = argc > 2 ? static_cast<std::uint32_t>(std::atoi(argv[2])) : 1;
+    std::map<std::string, int> endings;
+    int falseSuccesses = 0;
+    for (std::uint32_t seed = firstSeed; seed < firstSeed + static_cast<std::uint32_t>(runs); ++seed) {
+        FuzzedLine line(seed);
+        std::mt19937 sizes(seed);
+        std::vector<std::uint8_t> image(std::uniform_int_distribution<std::size_t>(1, 8 * 256)(sizes));
+        for (std::uint8_t& byte : image)
+            byte = static_cast<std::uint8_t>(sizes());
+
+        FlashSequence sequence(line);
+        sequence.setReplyDeadline(std::chrono::milliseconds(20));
+        sequence.startFlash(std::make_shared<const FirmwareImage>(image));
+        while (!line.result()) {
+            if (const unsigned int length = line.nextRead())
+                sequence.onReadEvent(length);
+            else
+                line.waitForEnd(std::chrono::seconds(5));
+        }
+        const RunResult result = *line.result();
+        const bool whole = line.chip().image == image && line.exitAcknowledged();
+        if (result.outcome == RunOutcome::Completed && !whole) {
+            ++falseSuccesses;
+            std::printf("FALSE SUCCESS with seed %u: %s\n", seed, line.chip().protocolError.c_str());
+        }
+        ++endings[outcomeName(result.outcome)];
+    }
+
+    std::printf("reply_fuzz: %d flash runs (seeds %u to %u), 1 to 8 blocks each, noise and planted\n"
+                "reply beginnings around every answer, reads cut at random points\n",
+                runs, firstSeed, firstSeed + static_cast<std::uint32_t>(runs) - 1);
+    for (const auto& [ending, count] : endings)
+        std::printf("  %-24s %5d\n", ending.c_str(), count);
+    std::printf("  false successes          %5d   (target: 0)\n", falseSuccesses);
+    return falseSuccesses == 0 ? 0 : 1;
+}

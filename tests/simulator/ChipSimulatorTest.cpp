@@ -1,0 +1,210 @@
+// The virtual chip, played from the program's end of the line with raw POSIX
+// I/O on the slave side. Frames whose CRC is known are spelt out byte by byte,
+// so the chip's own CRC is checked against fixed values, not against itself.
+#include "simulator/ChipSimulator.h"
+#include "simulator/Crc16Modbus.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <numeric>
+#include <set>
+#include <tuple>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+// A deadline for what should come at once; only a broken chip reaches it.
+constexpr std::chrono::milliseconds kPatience = 10s;
+
+const Bytes kPortOpenNotice{0x10, 0x05};
+const Bytes kBootModeRequest{0x10, 0x66};
+const Bytes kEndOfTransfer{0x55, 0x66, 0x34, 0x00, 0x01, 0xAA, 0xC9, 0x8B};
+const Bytes kExitBootMode{0x55, 0x66, 0x35, 0x00, 0x01, 0xAA, 0x35, 0x8A};
+const Bytes kBootReady{0x55, 0x66, 0x32, 0x02, 0x05, 0x00};
+const Bytes kBlockWritten{0x55, 0x66, 0x33};
+// Block 3 as a last block with the payload "abc".
+const Bytes kBlockThreeOfAbc{0x55, 0x66, 0x33, 0x00, 0x03, 0x00, 0x03, 0x61, 0x62, 0x63, 0x15, 0x9B};
+
+Bytes operator+(Bytes head, const Bytes& tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+// Block 1 of 256 bytes 0xFF, whose CRC trailer is known to be CD 32.
+const Bytes kBlockOneOfFF = Bytes{0x55, 0x66, 0x33, 0x00, 0x01, 0x01, 0x00} + Bytes(256, 0xFF) + Bytes{0xCD, 0x32};
+
+Bytes blockFrame(std::uint16_t block, const Bytes& payload)
+{
+    const auto size = payload.size();
+    Bytes frame = Bytes{0x55, 0x66, 0x33, std::uint8_t(block >> 8), std::uint8_t(block), std::uint8_t(size >> 8),
+                        std::uint8_t(size)} + payload;
+    const std::uint16_t crc = crc16Modbus(frame.data(), frame.size());
+    return frame + Bytes{std::uint8_t(crc >> 8), std::uint8_t(crc)};
+}
+
+// A chip with the program's end of its line. The line is left as the chip
+// made it, which has to be raw: an echo or a CR LF translation would garble
+// the frames.
+struct ChipOnLine
+{
+    explicit ChipOnLine(ChipBehaviour behaviour = {}) : chip(std::move(behaviour)) {}
+    ~ChipOnLine() { close(fd); }
+
+    void send(const Bytes& bytes) { ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+    // What came before `count` bytes were there or `wait` had passed.
+    Bytes receive(std::size_t count, std::chrono::milliseconds wait = kPatience)
+    {
+        Bytes bytes(count);
+        std::size_t got = 0;
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        for (pollfd ready{fd, POLLIN, 0}; got < count && std::chrono::steady_clock::now() < deadline;)
+            if (poll(&ready, 1, 10) == 1)
+                got += std::size_t(std::max<ssize_t>(0, read(fd, bytes.data() + got, count - got)));
+        bytes.resize(got);
+        return bytes;
+    }
+
+    Bytes exchange(const Bytes& frame, std::size_t replyLength) { return send(frame), receive(replyLength); }
+    void enterBootMode() { ASSERT_EQ(exchange(kBootModeRequest, 6), kBootReady); }
+
+    ChipSimulator chip;
+    int fd = open(chip.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+};
+
+TEST(ChipSimulator, AcknowledgesAFlashRunAndKeepsTheImage)
+{
+    ChipOnLine bench;
+    bench.send(kPortOpenNotice + kBootModeRequest); // two frames in one piece
+    EXPECT_EQ(bench.receive(6), kBootReady);
+    Bytes counting(256); // with every control character a tty could act on
+    std::iota(counting.begin(), counting.end(), 0);
+    EXPECT_EQ(bench.exchange(kBlockOneOfFF, 3), kBlockWritten);
+    EXPECT_EQ(bench.exchange(blockFrame(2, counting), 3), kBlockWritten);
+    EXPECT_EQ(bench.exchange(kBlockThreeOfAbc, 3), kBlockWritten);
+    EXPECT_EQ(bench.exchange(kEndOfTransfer, 3), (Bytes{0x55, 0x66, 0x34}));
+    EXPECT_EQ(bench.exchange(kExitBootMode, 3), (Bytes{0x55, 0x66, 0x35}));
+    ASSERT_TRUE(bench.chip.waitUntilBootExitAcknowledged(kPatience));
+
+    const ChipRecord record = bench.chip.record();
+    EXPECT_EQ(record.image, (Bytes(256, 0xFF) + counting + Bytes{'a', 'b', 'c'}));
+    std::vector<ChipMessage> messages;
+    for (const ChipEvent& event : record.events)
+        messages.push_back(event.message);
+    using M = ChipMessage;
+    EXPECT_EQ(messages, (std::vector<M>{M::PortOpenNotice, M::BootModeRequest, M::BootReady, M::DataBlock,
+                                        M::BlockWritten, M::DataBlock, M::BlockWritten, M::DataBlock,
+                                        M::BlockWritten, M::EndOfTransfer, M::TransferEnded, M::ExitBootMode,
+                                        M::BootExited}));
+}
+
+TEST(ChipSimulator, ReportsTheFirstViolationAndAnswersNothingMore)
+{
+    // The frames, what the chip rightly answers to them, and the complaint.
+    const std::tuple<Bytes, Bytes, std::string> violations[] = {
+        {Bytes(kBlockOneOfFF.begin(), kBlockOneOfFF.end() - 1) + Bytes{0x33}, {},
+         "block frame 1: CRC CD 33 where CD 32 was expected"},
+        {blockFrame(2, Bytes(256, 1)), {}, "block frame 2 where block 1 was expected"},
+        {blockFrame(1, Bytes(100, 7)) + blockFrame(2, Bytes(10, 7)), kBlockWritten,
+         "block frame 2 after block 1 of 100 bytes: only the last block may be shorter than 256"},
+        {Bytes{0x55, 0x66, 0x33, 0x00, 0x01, 0x01, 0x01}, {}, "block frame 1 has length 257, outside 1 to 256"},
+        {kExitBootMode, {}, "exit-boot-mode frame right after boot mode was granted"},
+    };
+    for (const auto& [frames, answers, complaint] : violations) {
+        SCOPED_TRACE(complaint);
+        ChipOnLine bench;
+        bench.enterBootMode();
+        bench.send(frames);
+        ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& r) { return !r.protocolError.empty(); }, kPatience));
+        EXPECT_EQ(bench.chip.protocolError(), complaint);
+        // A chip that still answered would have done so long before this.
+        bench.send(kBootModeRequest);
+        EXPECT_EQ(bench.receive(answers.size() + 6, 300ms), answers);
+    }
+}
+
+TEST(ChipSimulator, FaultsOfTheDialogue)
+{
+    ChipOnLine silent(ChipBehaviour::silent());
+    silent.send(kBootModeRequest + kPortOpenNotice);
+    // The notice is taken after any answer to the request has been written.
+    ASSERT_TRUE(silent.chip.waitUntil([](const ChipRecord& r) { return r.events.size() >= 2; }, kPatience));
+    EXPECT_EQ(silent.chip.record().events.size(), 2u);
+
+    ChipOnLine banner(ChipBehaviour::bootBanner("RQ51x\r\n"));
+    EXPECT_EQ(banner.exchange(kPortOpenNotice, 7), (Bytes{'R', 'Q', '5', '1', 'x', '\r', '\n'}));
+
+    ChipOnLine hangUp(ChipBehaviour::hangUpAfterBlock(1));
+    hangUp.enterBootMode();
+    hangUp.send(kBlockOneOfFF);
+    ASSERT_TRUE(hangUp.chip.waitUntilHungUp(kPatience));
+    EXPECT_EQ(hangUp.chip.record().count(ChipMessage::BlockWritten), 0u);
+
+    ChipOnLine restart(ChipBehaviour::restartAtBlock(2));
+    restart.enterBootMode();
+    EXPECT_EQ(restart.exchange(blockFrame(1, Bytes(256, 1)), 3), kBlockWritten);
+    EXPECT_EQ(restart.exchange(blockFrame(2, Bytes(256, 2)), 6), kBootReady);
+    EXPECT_EQ(restart.exchange(blockFrame(1, Bytes(256, 3)), 3), kBlockWritten);
+    EXPECT_EQ(restart.exchange(blockFrame(2, Bytes(9, 4)), 3), kBlockWritten) << "the fault strikes once";
+    EXPECT_EQ(restart.chip.image(), Bytes(256, 3) + Bytes(9, 4));
+
+    ChipOnLine wrongReply(ChipBehaviour::wrongReplyAtBlock(1));
+    wrongReply.enterBootMode();
+    EXPECT_EQ(wrongReply.exchange(blockFrame(1, Bytes(256, 1)), 3), (Bytes{0x55, 0x66, 0x35}));
+    EXPECT_EQ(wrongReply.exchange(blockFrame(2, Bytes(9, 2)), 3), kBlockWritten) << "the dialogue goes on";
+}
+
+TEST(ChipSimulator, FaultsOfTheLine)
+{
+    // The rest is due in an hour: the chip's destructor has to cut that pause short.
+    ChipOnLine splitLate(ChipBehaviour::splitReplies(99, 1h));
+    splitLate.send(kBootModeRequest);
+    EXPECT_EQ(splitLate.receive(6, 1s), (Bytes{0x55, 0x66, 0x32, 0x02, 0x05})) << "split before the last byte";
+    ChipOnLine split(ChipBehaviour::splitReplies(2, 30ms));
+    EXPECT_EQ(split.exchange(kBootModeRequest, 6), kBootReady);
+
+    ChipOnLine slow(ChipBehaviour::slowReplies(300ms));
+    slow.enterBootMode();
+    const std::vector<ChipEvent> events = slow.chip.record().events;
+    EXPECT_GE(events.at(1).time - events.at(0).time, 300ms);
+
+    ChipOnLine noisy(ChipBehaviour::noise(42));
+    const Bytes noise = LineNoise(42).next();
+    EXPECT_EQ(noisy.exchange(kBootModeRequest, 6 + noise.size()), kBootReady + noise);
+}
+
+TEST(LineNoise, FollowsItsSeedAndNeverForgesAnAcknowledgement)
+{
+    LineNoise noise(7);
+    std::set<std::uint8_t> seen;
+    std::set<std::size_t> sizes;
+    for (int i = 0; i < 2000; ++i) {
+        const Bytes bytes = noise.next();
+        seen.insert(bytes.begin(), bytes.end());
+        sizes.insert(bytes.size());
+    }
+    EXPECT_EQ(seen.size(), 255u);
+    EXPECT_EQ(seen.count(0x55), 0u);
+    EXPECT_EQ(sizes, (std::set<std::size_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_NE(LineNoise(8).next(), LineNoise(7).next());
+}
+
+TEST(ChipFrameParser, DatesAFrameFromItsFirstByte)
+{
+    ChipFrameParser parser;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < kBlockThreeOfAbc.size(); ++i)
+        parser.take(kBlockThreeOfAbc[i], start + i * 1ms);
+    EXPECT_EQ(parser.frame().payload, (Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(parser.frame().firstByteAt, start);
+}
+
+} // namespace
