@@ -20,7 +20,7 @@ QString stateText(const BoardProgress& board)
     const QString times = QStringLiteral("%1 elapsed  ~%2 left").arg(clockText(board.elapsed), clockText(board.timeLeft));
     if (board.blockCount == 0)
         return QStringLiteral("factory reset  ") + times;
-    const int countWidth = QString::number(board.blockCount).size();
+    const int countWidth = static_cast<int>(QString::number(board.blockCount).size());
     return QStringLiteral("block %1/%2  %3%  ")
                .arg(board.block, countWidth)
                .arg(board.blockCount)

@@ -96,21 +96,18 @@ TEST_F(OrvanneFlash, ASilentChipFailsAfterItsDeadlineWhileTheOthersComplete)
     addChips(3);
     const Outcome outcome = run(QStringList{"flash", imagePath, "--json", "--timeout", "1"} + portOptions());
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_TRUE(chips[0]->image().empty());
-    for (std::size_t i = 1; i < chips.size(); ++i)
-        EXPECT_EQ(chips[i]->image(), image);
 
-    std::map<QString, QJsonObject> lastEvent;
+    std::map<std::string, QJsonObject> lastEvent;
     for (const QString& line : outcome.out.split('\n', Qt::SkipEmptyParts)) {
         QJsonParseError error;
         const QJsonObject event = QJsonDocument::fromJson(line.toUtf8(), &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
         for (const char* field : {"event", "port", "block", "blocks", "elapsed_ms"})
             EXPECT_TRUE(event.contains(field)) << field << " in " << line.toStdString();
-        lastEvent[event["port"].toString()] = event;
+        lastEvent[event["port"].toString().toStdString()] = event;
     }
     ASSERT_EQ(lastEvent.size(), chips.size());
-    const QJsonObject silent = lastEvent[QString::fromStdString(chips[0]->slavePath())];
+    const QJsonObject silent = lastEvent[chips[0]->slavePath()];
     EXPECT_EQ(silent["event"], "failed");
     EXPECT_EQ(silent["result"], "no-answer");
     EXPECT_TRUE(silent["reason"].toString().startsWith("No answer from the chip"));
@@ -118,7 +115,8 @@ TEST_F(OrvanneFlash, ASilentChipFailsAfterItsDeadlineWhileTheOthersComplete)
     EXPECT_GE(silent["elapsed_ms"].toInt(), 1000);
     EXPECT_LT(silent["elapsed_ms"].toInt(), 4000);
     for (std::size_t i = 1; i < chips.size(); ++i) {
-        const QJsonObject done = lastEvent[QString::fromStdString(chips[i]->slavePath())];
+        EXPECT_EQ(chips[i]->image(), image);
+        const QJsonObject done = lastEvent[chips[i]->slavePath()];
         EXPECT_EQ(done["event"], "done");
         EXPECT_EQ(done["result"], "ok");
         EXPECT_EQ(done["block"], 2);
@@ -165,6 +163,26 @@ TEST_F(OrvanneFlash, TerminationCancelsTheRunsAndExitsWith130)
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 130);
     EXPECT_EQ(process.readAllStandardOutput().count("FAILED, Run cancelled."), 2);
+}
+
+// The two commands together, as a person tries them without hardware.
+TEST_F(OrvanneFlash, WhatOrvanneChipsimReceivesIsTheFileFlashed)
+{
+    const QString received = folder.filePath("received.bin");
+    QProcess chipsim;
+    chipsim.start(ORVANNE_CHIPSIM, {"--once", "--image-out", received});
+    while (!chipsim.canReadLine())
+        ASSERT_TRUE(chipsim.waitForReadyRead(10000));
+    // The flasher's own verdict is left out: with --once the chip closes its
+    // side as soon as it has written its last answer, which the flasher, in
+    // the pause after its last frame, has not read yet.
+    run({"flash", imagePath, "--timeout", "1", "--port", QString::fromUtf8(chipsim.readLine()).trimmed()});
+    ASSERT_TRUE(chipsim.waitForFinished(10000));
+    EXPECT_EQ(chipsim.exitCode(), 0);
+    QFile file(received);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), image);
 }
 
 } // namespace
