@@ -66,7 +66,7 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     }
 
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
-    connect(&runStatusTick, &QTimer::timeout, this, [this] { runStatus->tick(sequence->pausesAhead()); });
+    connect(&runStatusTick, &QTimer::timeout, this, &MainWindow::showRunProgress);
     setAcceptDrops(true);
     restoreChoices();
 }
@@ -252,10 +252,21 @@ void MainWindow::on_pushButtonCancel_clicked()
 
 void MainWindow::showRunStarted()
 {
-    // Called under the sequence's lock when the run starts on this thread:
-    // the first reading of the sequence waits for the event loop.
-    QTimer::singleShot(0, this, [this] { runStatus->tick(sequence->pausesAhead()); });
+    showRunProgress();
     runStatusTick.start(kRunStatusIntervalMs);
+}
+
+void MainWindow::showBlockSent(std::uint32_t block, std::uint32_t blockCount)
+{
+    runStatus->blockSent(block, blockCount);
+    showRunProgress();
+}
+
+// The sequence calls its host under its own lock, so the reading of the
+// sequence waits for the event loop.
+void MainWindow::showRunProgress()
+{
+    QTimer::singleShot(0, this, [this] { runStatus->tick(sequence->pausesAhead()); });
 }
 
 void MainWindow::showRunEnded(const RunResult& result)

@@ -90,6 +90,8 @@ private:
     void rememberChoices() const;
     // The run's effects on the GUI thread.
     void showRunStarted();
+    void showBlockSent(std::uint32_t block, std::uint32_t blockCount);
+    void showRunProgress();
     void showRunEnded(const RunResult& result);
     // Runs at once on the GUI thread; from another thread it is posted there,
     // never waited for: the GUI thread may itself be waiting for the calling

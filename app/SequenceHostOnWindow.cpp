@@ -47,7 +47,7 @@ void MainWindow::SequenceHostOnWindow::runStarted()
 
 void MainWindow::SequenceHostOnWindow::blockSent(std::uint32_t block, std::uint32_t blockCount)
 {
-    window_.runOnGuiThread([this, block, blockCount] { window_.runStatus->blockSent(block, blockCount); });
+    window_.runOnGuiThread([this, block, blockCount] { window_.showBlockSent(block, blockCount); });
 }
 
 void MainWindow::SequenceHostOnWindow::runEnded(const RunResult& result)
