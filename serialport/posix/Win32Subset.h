@@ -71,7 +71,6 @@ constexpr DWORD CLRRTS = 4;
 constexpr DWORD SETDTR = 5;
 constexpr DWORD CLRDTR = 6;
 
-constexpr DWORD DTR_CONTROL_DISABLE = 0;
 constexpr DWORD DTR_CONTROL_ENABLE = 1;
 constexpr DWORD RTS_CONTROL_DISABLE = 0;
 constexpr DWORD RTS_CONTROL_ENABLE = 1;

@@ -1,6 +1,16 @@
 // The event thread of an open asynchronous port: waits for received
 // characters, moves every queued byte into the receive buffer and tells the
 // listener, at once or after the notify delay.
+//
+// Its whole life is here: openPort starts it, closePort ends it and waits for
+// it. A listener may close (and reopen) the port from inside its call, on the
+// event thread itself, which three things make safe:
+// - the generation counter: each open counts one up, and a thread runs only
+//   while the count is the one it started with, so it never serves a later open;
+// - the thread's identity (backend and generation, thread-local), by which
+//   closePort knows it runs on the thread it would wait for;
+// - the retired thread: a thread that closed its own port cannot wait for
+//   itself; it is kept and waited for by the next open or the destructor.
 #include "serialport/windows/SerialPortWinBase.h"
 
 #include "serialport/DelayedNotifier.h"
@@ -103,6 +113,20 @@ void CSerialPortWinBase::notifyListener(unsigned int usedCount, bool bufferFull)
         return;
     }
     notifier().arm(static_cast<unsigned int>(delay), portName_, usedCount, readListener);
+}
+
+bool CSerialPortWinBase::startEventThread()
+{
+    running_ = true;
+    const unsigned int generation = ++openGeneration_;
+    const std::uintptr_t thread =
+        _beginthreadex(nullptr, 0, &CSerialPortWinBase::commEventLoop, this, 0, nullptr);
+    if (thread == 0) {
+        running_ = false;
+        return false;
+    }
+    eventThread_ = {reinterpret_cast<HANDLE>(thread), generation};
+    return true;
 }
 
 bool CSerialPortWinBase::isRunningOnThisThread(unsigned int generation) const

@@ -1,11 +1,11 @@
 #include "serialport/windows/SerialPortWinBase.h"
 
 #include "serialport/DelayedNotifier.h"
+#include "serialport/LineFraming.h"
 #include "serialport/TextField.h"
 
 #include <cstring>
 #include <mutex>
-#include <new>
 
 namespace {
 
@@ -13,6 +13,34 @@ namespace {
 constexpr DWORD kCommConfigSize = 52;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
+
+// Sets the DCB's flow-control bits; false, with the DCB unchanged, for a
+// value that names no flow control.
+bool setFlowControlBits(DCB& dcb, int flowControl)
+{
+    switch (flowControl) {
+    case FlowControlNone:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        return true;
+    case FlowControlHardware:
+        dcb.fOutxCtsFlow = 1;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+        return true;
+    case FlowControlSoftware:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fOutX = 1;
+        dcb.fInX = 1;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -104,7 +132,7 @@ bool CSerialPortWinBase::openPort()
     dcb.fInX = 0;
     dcb.fNull = 0;
     dcb.fAbortOnError = 0;
-    setFlowMode(static_cast<SerialFlowControl>(flowControl_));
+    setFlowControlBits(dcb, flowControl_);
     if (!SetCommConfig(device_, &config_, configSize)) {
         setLastError(ResultInvalidParam);
         closePort();
@@ -298,18 +326,13 @@ SerialParity CSerialPortWinBase::parityMode()
     return static_cast<SerialParity>(parity_);
 }
 
-// Windows refuses 5 data bits with 2 stop bits and 6 to 8 data bits with 1.5;
-// such a value is stored for the next open but not sent to an open device.
+// A frame Windows refuses is stored for the next open but not sent to an
+// open device.
 void CSerialPortWinBase::setDataBitCount(SerialDataBits dataBits)
 {
     Guard guard(lock());
     dataBits_ = dataBits;
-    if (!isPortOpen())
-        return;
-    const bool applicable =
-        (dataBits == DataBits5 && stopBits_ != StopBitsTwo) ||
-        (dataBits >= DataBits6 && dataBits <= DataBits8 && stopBits_ != StopBitsOneAndHalf);
-    if (applicable) {
+    if (isPortOpen() && isFramingAccepted(dataBits, stopBits_)) {
         config_.dcb.ByteSize = static_cast<BYTE>(dataBits);
         applyConfiguration();
     }
@@ -324,12 +347,7 @@ void CSerialPortWinBase::setStopBitMode(SerialStopBits stopBits)
 {
     Guard guard(lock());
     stopBits_ = stopBits;
-    if (!isPortOpen())
-        return;
-    const bool applicable = stopBits == StopBitsOne ||
-                            (stopBits == StopBitsOneAndHalf && dataBits_ == DataBits5) ||
-                            (stopBits == StopBitsTwo && dataBits_ != DataBits5);
-    if (applicable) {
+    if (isPortOpen() && isFramingAccepted(dataBits_, stopBits)) {
         config_.dcb.StopBits = static_cast<BYTE>(stopBits);
         applyConfiguration();
     }
@@ -344,32 +362,8 @@ void CSerialPortWinBase::setFlowMode(SerialFlowControl flowControl)
 {
     Guard guard(lock());
     flowControl_ = flowControl;
-    if (!isPortOpen())
-        return;
-    DCB& dcb = config_.dcb;
-    switch (flowControl) {
-    case FlowControlNone:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        break;
-    case FlowControlHardware:
-        dcb.fOutxCtsFlow = 1;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-        break;
-    case FlowControlSoftware:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fOutX = 1;
-        dcb.fInX = 1;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        break;
-    default:
-        return;
-    }
-    applyConfiguration();
+    if (isPortOpen() && setFlowControlBits(config_.dcb, flowControl))
+        applyConfiguration();
 }
 
 SerialFlowControl CSerialPortWinBase::flowMode()
@@ -453,18 +447,4 @@ int CSerialPortWinBase::transferOverlapped(bool writing, void* buffer, int size,
 BOOL CSerialPortWinBase::applyConfiguration()
 {
     return SetCommConfig(device_, &config_, kCommConfigSize);
-}
-
-bool CSerialPortWinBase::startEventThread()
-{
-    running_ = true;
-    const unsigned int generation = ++openGeneration_;
-    const std::uintptr_t thread =
-        _beginthreadex(nullptr, 0, &CSerialPortWinBase::commEventLoop, this, 0, nullptr);
-    if (thread == 0) {
-        running_ = false;
-        return false;
-    }
-    eventThread_ = {reinterpret_cast<HANDLE>(thread), generation};
-    return true;
 }

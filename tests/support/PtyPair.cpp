@@ -5,10 +5,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,16 +19,22 @@ namespace {
     std::abort();
 }
 
+// Waits up to timeoutMs (-1: without limit) until the master can be read or
+// written; false if it cannot yet.
+bool waitForMaster(int fd, short events, int timeoutMs)
+{
+    pollfd master{fd, events, 0};
+    return poll(&master, 1, timeoutMs) > 0;
+}
+
 } // namespace
 
 PtyPair::PtyPair()
 {
     masterFd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (masterFd_ < 0 || grantpt(masterFd_) != 0 || unlockpt(masterFd_) != 0)
-        die("cannot create a pseudo-terminal");
     char name[128];
-    if (ptsname_r(masterFd_, name, sizeof name) != 0)
-        die("ptsname_r");
+    if (masterFd_ < 0 || grantpt(masterFd_) != 0 || unlockpt(masterFd_) != 0 || ptsname_r(masterFd_, name, sizeof name) != 0)
+        die("cannot create a pseudo-terminal");
     slavePath_ = name;
 
     // A raw slave from the start: with the default line discipline the pty
@@ -53,18 +59,14 @@ void PtyPair::write(const void* data, std::size_t size)
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(masterFd_, bytes, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN) {
-                pollfd fd{masterFd_, POLLOUT, 0};
-                poll(&fd, 1, -1);
-                continue;
-            }
+        if (n > 0) {
+            bytes += n;
+            size -= static_cast<std::size_t>(n);
+        } else if (errno == EAGAIN) {
+            waitForMaster(masterFd_, POLLOUT, -1);
+        } else if (errno != EINTR) {
             die("write to the master side");
         }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
     }
 }
 
@@ -73,22 +75,17 @@ std::vector<std::uint8_t> PtyPair::read(std::size_t count, std::chrono::millisec
     std::vector<std::uint8_t> bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
-        pollfd fd{masterFd_, POLLIN, 0};
-        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+        if (!waitForMaster(masterFd_, POLLIN, static_cast<int>(left.count())))
             continue;
         std::uint8_t chunk[4096];
-        const std::size_t wanted = std::min(sizeof chunk, count - bytes.size());
-        const ssize_t n = ::read(masterFd_, chunk, wanted);
-        if (n <= 0) {
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
-                continue;
+        const ssize_t n = ::read(masterFd_, chunk, std::min(sizeof chunk, count - bytes.size()));
+        if (n > 0)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        else if (n == 0 || (errno != EINTR && errno != EAGAIN))
             break; // the slave side is closed
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
     }
     return bytes;
 }

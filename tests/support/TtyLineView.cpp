@@ -28,8 +28,6 @@ TtyLineView TtyLineView::of(const termios2& tty)
     else
         view.parity = (tty.c_cflag & PARODD) ? 'O' : 'E';
     view.extraStopBit = (tty.c_cflag & CSTOPB) != 0;
-    view.hardwareFlow = (tty.c_cflag & CRTSCTS) != 0;
-    view.softwareFlow = (tty.c_iflag & (IXON | IXOFF)) != 0;
     view.raw = !(tty.c_lflag & (ECHO | ICANON | ISIG | IEXTEN)) &&
                !(tty.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP)) && !(tty.c_oflag & OPOST);
     return view;

@@ -11,8 +11,6 @@ struct TtyLineView
     int dataBits = 0;
     char parity = '?'; // 'N', 'O', 'E', 'M' (mark), 'S' (space)
     bool extraStopBit = false; // CSTOPB: 2 stop bits, or 1.5 with 5 data bits
-    bool hardwareFlow = false;
-    bool softwareFlow = false;
     bool raw = false; // no echo, no line editing, no translation
 
     static TtyLineView of(const termios2& tty);
