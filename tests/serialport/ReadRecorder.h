@@ -4,66 +4,74 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-// A read listener for tests: records every call's readBufferLen and takes up
-// to `takeLimit` of the notified bytes from its port (all by default).
+// Polls `condition` until it holds, for up to a minute; returns whether it does.
+template <class Condition>
+bool eventually(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return condition();
+}
+
+// A listener for tests: records every read call's readBufferLen and the bytes
+// it takes from its port (up to takeLimit of those notified), and of
+// every loss the port's last error then (-1 if the port was still open).
 // Declare it before the port it listens to, so that the port, going first,
 // ends its event thread while the recorder still exists.
 class ReadRecorder : public kavrio::CSerialPortListener
 {
 public:
-    void listenTo(CSerialPort& port, unsigned int takeLimit = ~0u)
+    struct Record
+    {
+        std::vector<unsigned int> lengths;
+        std::vector<std::uint8_t> received;
+        std::vector<int> losses;
+    };
+
+    void listenTo(CSerialPort& port)
     {
         port_ = &port;
-        takeLimit_ = takeLimit;
         port.attachListener(this);
     }
 
-    // Runs on the event thread at the start of each call.
+    // Set before the port opens: the most bytes a read call takes, and what
+    // runs on the event thread at the start of each read call.
+    unsigned int takeLimit = ~0u;
     std::function<void()> duringCall;
 
     void onReadEvent(const char*, unsigned int readBufferLen) override
     {
         if (duringCall)
             duringCall();
-        std::vector<std::uint8_t> chunk(std::min(readBufferLen, takeLimit_));
+        std::vector<std::uint8_t> chunk(std::min(readBufferLen, takeLimit));
         const int taken = port_->receive(chunk.data(), static_cast<int>(chunk.size()));
         std::lock_guard<std::mutex> guard(mutex_);
-        lengths_.push_back(readBufferLen);
-        received_.insert(received_.end(), chunk.begin(), chunk.begin() + std::max(taken, 0));
-        changed_.notify_all();
+        record_.lengths.push_back(readBufferLen);
+        record_.received.insert(record_.received.end(), chunk.begin(), chunk.begin() + std::max(taken, 0));
     }
 
-    bool waitForCalls(std::size_t count) { return waitUntil([&] { return lengths_.size() >= count; }); }
-    bool waitForBytes(std::size_t count) { return waitUntil([&] { return received_.size() >= count; }); }
-
-    std::vector<unsigned int> lengths() { return copy(lengths_); }
-    std::vector<std::uint8_t> received() { return copy(received_); }
-
-private:
-    template <class Ready>
-    bool waitUntil(Ready ready)
+    void onPortLost(const char*) override
     {
-        std::unique_lock<std::mutex> guard(mutex_);
-        return changed_.wait_for(guard, std::chrono::seconds(60), ready);
+        const int code = port_->isPortOpen() ? -1 : port_->lastErrorCode();
+        std::lock_guard<std::mutex> guard(mutex_);
+        record_.losses.push_back(code);
     }
 
-    template <class T>
-    T copy(const T& recorded)
+    Record record()
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        return recorded;
+        return record_;
     }
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
+private:
     CSerialPort* port_ = nullptr;
-    unsigned int takeLimit_ = ~0u;
-    std::vector<unsigned int> lengths_;
-    std::vector<std::uint8_t> received_;
+    std::mutex mutex_;
+    Record record_;
 };

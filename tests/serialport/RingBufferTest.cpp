@@ -10,11 +10,8 @@ using kavrio::RingBuffer;
 
 TEST(RingBuffer, CapacityIsThePowerOfTwoAtOrAboveTheRequest)
 {
-    const unsigned int cases[][2] = {{0, 4096},          {1, 1},          {3, 4},
-                                     {5000, 8192},       {0x40000001u, 4096}, {0x80000000u, 0x80000000u},
-                                     {0xFFFFFFFFu, 4096}};
-    for (const auto& c : cases)
-        EXPECT_EQ(RingBuffer<char>::capacityFor(c[0]), c[1]) << c[0];
+    for (const auto& [requested, capacity] : {std::pair{0u, 4096u}, {1u, 1u}, {5000u, 8192u}, {0x40000001u, 4096u}, {0x80000000u, 0x80000000u}})
+        EXPECT_EQ(RingBuffer<char>::capacityFor(requested), capacity) << requested;
     EXPECT_EQ(RingBuffer<char>::indexMaskFor(0x80000000u), 0xFFFFFFFFu);
 }
 
@@ -30,21 +27,19 @@ TEST(RingBuffer, AgreesWithAReferenceModel)
         for (int step = 0; step < 5000; ++step) {
             SCOPED_TRACE(testing::Message() << "capacity " << capacity << " step " << step);
             const unsigned int length = random() % (2 * capacity + 2);
+            std::vector<char> bytes(length);
             if (random() % 2 == 0) {
-                std::vector<char> bytes(length);
                 for (char& byte : bytes) {
-                    byte = next++;
-                    model.push_back(byte);
+                    model.push_back(byte = next++);
                     if (model.size() > capacity)
                         model.pop_front();
                 }
                 ASSERT_EQ(buffer.put(bytes.data(), length), length);
             } else {
-                std::vector<char> out(length + 1);
-                const unsigned int taken = buffer.take(out.data(), length);
+                const unsigned int taken = buffer.take(bytes.data(), length);
                 ASSERT_EQ(taken, std::min<std::size_t>(length, model.size()));
                 for (unsigned int i = 0; i < taken; ++i, model.pop_front())
-                    ASSERT_EQ(out[i], model.front());
+                    ASSERT_EQ(bytes[i], model.front());
             }
             ASSERT_EQ(buffer.usedCount(), model.size());
             ASSERT_EQ(buffer.freeCount(), capacity - model.size());

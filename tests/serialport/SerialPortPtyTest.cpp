@@ -1,9 +1,11 @@
-// Opening, configuring and closing real ttys (the slave side of a pty). A pty
-// keeps the speed and stop bits it is given but always reports 8 data bits
-// without parity, so those two are checked on the termios the layer hands
-// the kernel.
+// Ports on real ttys, the slave sides of ptys: opening and line settings,
+// background reception, and the event thread's life. A pty keeps the speed
+// and stop bits it is given but always reports 8 data bits without parity,
+// so those two are checked on the termios the layer hands the kernel.
 #include "serialport/SerialPort.h"
 #include "serialport/posix/TtyLineSettings.h"
+#include "tests/serialport/ReadRecorder.h"
+#include "tests/support/ProcessResources.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
@@ -11,71 +13,225 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
+#include <future>
+#include <memory>
+#include <numeric>
+#include <random>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-void configure(CSerialPort& port, const PtyPair& pty, int baudRate = 115200, SerialParity parity = ParityNone,
-               SerialDataBits dataBits = DataBits8, SerialStopBits stopBits = StopBitsOne)
+void configure(CSerialPort& port, const PtyPair& pty, int baudRate = 115200, unsigned int receiveBufferSize = 4096,
+               SerialStopBits stopBits = StopBitsOne)
 {
-    port.configure(pty.slavePath().c_str(), baudRate, parity, dataBits, stopBits, FlowControlNone, 4096);
+    port.configure(pty.slavePath().c_str(), baudRate, ParityNone, DataBits8, stopBits, FlowControlNone, receiveBufferSize);
 }
 
+// A port configured for a pty with the recorder listening.
+class PortOnPty : public ::testing::Test
+{
+protected:
+    void open(unsigned int receiveBufferSize = 4096)
+    {
+        recorder.listenTo(port);
+        configure(port, pty, 115200, receiveBufferSize);
+        ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    }
+
+    PtyPair pty;
+    ReadRecorder recorder;
+    CSerialPort port;
+};
+
 // The pty's name ("/dev/pts/N") is longer than any cut of it would leave.
-TEST(SerialPortOnPty, OpensTheWholeNameRawAndExclusively)
+TEST(SerialPortOnPty, OpensTheWholeNameExclusivelyWithItsLineSettings)
 {
     PtyPair pty;
     CSerialPort port;
     CSerialPort second;
-    configure(port, pty, 9600);
+    configure(port, pty, 14400, 4096, StopBitsTwo);
     configure(second, pty);
     ASSERT_TRUE(port.openPort()) << port.lastErrorText();
-    EXPECT_TRUE(TtyLineView::ofSlaveOf(pty.masterFd()).raw);
-    const char bytes[] = {0x10, 0x05, '\n', '\r', 0x00, 0x7F};
-    EXPECT_EQ(port.send(bytes, sizeof bytes), static_cast<int>(sizeof bytes));
-    EXPECT_EQ(pty.read(sizeof bytes, 10s), std::vector<std::uint8_t>(bytes, bytes + sizeof bytes));
+    const TtyLineView line = TtyLineView::ofSlaveOf(pty.masterFd());
+    EXPECT_TRUE(line.raw);
+    EXPECT_EQ(line.baudRate, 14400u);
+    EXPECT_TRUE(line.extraStopBit);
 
     EXPECT_FALSE(second.openPort());
     EXPECT_EQ(second.lastErrorCode(), 6);
-    port.configure("elsewhere", 115200, ParityOdd, DataBits7, StopBitsOne, FlowControlNone, 64);
+    configure(port, pty, 9600);
     EXPECT_EQ(port.lastErrorCode(), 13) << "an open port keeps its configuration";
-    EXPECT_STREQ(port.deviceName(), pty.slavePath().c_str());
-    EXPECT_EQ(TtyLineView::ofSlaveOf(pty.masterFd()).baudRate, 9600u);
     port.closePort();
     EXPECT_TRUE(second.openPort()) << "the port is free again once closed";
 }
 
-TEST(SerialPortOnPty, StopBitsAndAnyBaudRateReachTheTty)
+// Mark and space are the constant parity bits of CMSPAR: PARODD picks mark.
+TEST(TtyLineSettings, CarriesEveryParity)
 {
-    PtyPair pty;
-    CSerialPort port;
-    for (auto [dataBits, stopBits] : {std::pair{DataBits8, StopBitsTwo}, std::pair{DataBits5, StopBitsOneAndHalf}}) {
-        configure(port, pty, 14400, ParityEven, dataBits, stopBits);
-        ASSERT_TRUE(port.openPort()) << port.lastErrorText();
-        EXPECT_TRUE(TtyLineView::ofSlaveOf(pty.masterFd()).extraStopBit);
-        EXPECT_EQ(TtyLineView::ofSlaveOf(pty.masterFd()).baudRate, 14400u);
-        port.closePort();
+    DCB dcb{};
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 7;
+    termios2 tty{};
+    const tcflag_t parityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+    for (const tcflag_t flags : parityFlags) {
+        ASSERT_EQ(termios2ForDcb(dcb, tty), ERROR_SUCCESS);
+        EXPECT_EQ(tty.c_cflag & (PARENB | PARODD | CMSPAR | CSIZE), flags | CS7) << int(dcb.Parity);
+        ++dcb.Parity;
     }
-    configure(port, pty, 14400, ParityEven, DataBits8, StopBitsOneAndHalf);
-    EXPECT_FALSE(port.openPort()) << "Windows refuses 1.5 stop bits with 8 data bits";
-    EXPECT_EQ(port.lastErrorCode(), 5);
 }
 
-TEST(TtyLineSettings, CarriesEveryParityAndDataBitCount)
+// Bytes a listener leaves are counted again in its next call, but a new
+// session starts empty.
+TEST_F(PortOnPty, EachCallCountsWhatIsLeftOfThisSession)
 {
-    const char parities[] = {'N', 'O', 'E', 'M', 'S'};
-    for (BYTE parity = NOPARITY; parity <= SPACEPARITY; ++parity) {
-        DCB dcb{};
-        dcb.BaudRate = 9600;
-        dcb.ByteSize = static_cast<BYTE>(5 + parity % 4);
-        dcb.Parity = parity;
-        termios2 tty{};
-        ASSERT_EQ(termios2ForDcb(dcb, tty), ERROR_SUCCESS);
-        EXPECT_EQ(TtyLineView::of(tty).parity, parities[parity]);
-        EXPECT_EQ(TtyLineView::of(tty).dataBits, dcb.ByteSize);
+    recorder.takeLimit = 2;
+    open();
+    const auto deliver = [&](const std::vector<std::uint8_t>& batch) {
+        const std::size_t calls = recorder.record().lengths.size();
+        pty.write(batch);
+        return eventually([&] { return recorder.record().lengths.size() > calls; });
+    };
+    ASSERT_TRUE(deliver({1, 2, 3, 4, 5}));
+    ASSERT_TRUE(deliver({6, 7, 8}));
+    port.closePort();
+    ASSERT_TRUE(port.openPort());
+    ASSERT_TRUE(deliver({9}));
+    EXPECT_EQ(recorder.record().lengths, (std::vector<unsigned int>{5, 6, 1}));
+    EXPECT_EQ(recorder.record().received, (std::vector<std::uint8_t>{1, 2, 3, 4, 9}));
+}
+
+// A batch larger than the buffer keeps its newest bytes, and a buffer past
+// its high water does not wait for the notify delay.
+TEST_F(PortOnPty, AnOverflowKeepsTheNewestBytesAndIsReportedAtOnce)
+{
+    open(16);
+    port.setNotifyDelay(600000);
+    std::vector<std::uint8_t> bytes(20);
+    std::iota(bytes.begin(), bytes.end(), 1);
+    pty.write(bytes);
+    ASSERT_TRUE(eventually([&] { return !recorder.record().lengths.empty(); })) << "the call waited for the delay";
+    EXPECT_EQ(recorder.record().lengths.front(), 16u);
+    EXPECT_EQ(recorder.record().received, std::vector<std::uint8_t>(bytes.end() - 16, bytes.end()));
+}
+
+TEST_F(PortOnPty, AMegabyteArrivesIntactAndInOrder)
+{
+    // Bytes that do not repeat in step with any buffer size, so a lost or
+    // doubled chunk cannot line up again.
+    std::vector<std::uint8_t> bytes(1 << 20);
+    std::generate(bytes.begin(), bytes.end(), std::mt19937());
+    open();
+    pty.write(bytes);
+    ASSERT_TRUE(eventually([&] { return recorder.record().received.size() >= bytes.size(); }));
+    EXPECT_TRUE(recorder.record().received == bytes) << "bytes were lost or reordered";
+}
+
+// Under the sanitizers: a send blocked in a full pty (its master never reads)
+// while the port closes, and an event thread that closePort did not wait for,
+// would touch what was freed. In either mode; each round opens the pty that
+// the last one closed.
+TEST(SerialPortLifecycle, ClosingWhileSendingLeavesNothingBehind)
+{
+    PtyPair pty;
+    ReadRecorder recorder;
+    const std::size_t threadsBefore = countThreads();
+    for (int round = 0; round < 200; ++round) {
+        CSerialPort port;
+        recorder.listenTo(port);
+        port.setIoMode(round % 2 == 0 ? IoModeAsynchronous : IoModeSynchronous);
+        configure(port, pty);
+        ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+        pty.write({static_cast<std::uint8_t>(round)});
+        if (round % 20 == 0) {
+            ASSERT_TRUE(eventually([&] { return recorder.record().lengths.size() > std::size_t(round / 20); }));
+        }
+        std::thread sender([&] {
+            const std::vector<char> chunk(4096, 'x');
+            while (port.send(chunk.data(), static_cast<int>(chunk.size())) >= 0) {
+            }
+        });
+        port.closePort();
+        sender.join();
+        ASSERT_TRUE(eventually([&] { return countThreads() == threadsBefore; })) << "a thread outlived its port";
     }
+}
+
+TEST(SerialPortLifecycle, ListenersMayCloseReopenAndDestroyTheirPort)
+{
+    struct SelfDestroying : kavrio::CSerialPortListener
+    {
+        void onReadEvent(const char*, unsigned int) override
+        {
+            port->closePort();
+            reopened = port->openPort(); // the device is free again at once
+            port.reset();
+            destroyed.set_value();
+        }
+        std::unique_ptr<CSerialPort> port = std::make_unique<CSerialPort>();
+        bool reopened = false;
+        std::promise<void> destroyed;
+    };
+    PtyPair pty;
+    const std::size_t threadsBefore = countThreads();
+    std::vector<SelfDestroying> listeners(20); // each outlives the thread returning from its call
+    for (SelfDestroying& listener : listeners) {
+        configure(*listener.port, pty);
+        listener.port->attachListener(&listener);
+        ASSERT_TRUE(listener.port->openPort());
+        pty.write({1});
+        ASSERT_EQ(listener.destroyed.get_future().wait_for(60s), std::future_status::ready);
+        EXPECT_TRUE(listener.reopened);
+    }
+    EXPECT_TRUE(eventually([&] { return countThreads() == threadsBefore; }));
+}
+
+// The listener holds the event thread past closePort's wait: closing returns
+// anyway, while destroying the port waits for the call that may still use it.
+TEST(SerialPortLifecycle, ClosingDoesNotWaitForeverButDestroyingWaitsForTheCall)
+{
+    PtyPair pty;
+    ReadRecorder recorder;
+    auto port = std::make_unique<CSerialPort>();
+    std::promise<void> held;
+    std::promise<void> release;
+    recorder.duringCall = [&] {
+        held.set_value();
+        release.get_future().wait();
+    };
+    recorder.listenTo(*port);
+    configure(*port, pty);
+    ASSERT_TRUE(port->openPort());
+    pty.write({1, 2, 3});
+    held.get_future().wait();
+    auto closing = std::async(std::launch::async, [&] { port->closePort(); });
+    ASSERT_EQ(closing.wait_for(60s), std::future_status::ready) << "closePort waits for a thread that never ends";
+    auto destroying = std::async(std::launch::async, [&] { port.reset(); });
+    EXPECT_EQ(destroying.wait_for(200ms), std::future_status::timeout) << "the port went during a call";
+    release.set_value();
+    destroying.wait();
+    EXPECT_EQ(recorder.record().lengths, std::vector<unsigned int>{3});
+}
+
+// A pty whose master hangs up is gone for good, as an unplugged adapter is.
+TEST_F(PortOnPty, ALostDeviceClosesThePortAndIsReportedOnce)
+{
+    open();
+    pty.closeMaster();
+    ASSERT_TRUE(eventually([&] { return !recorder.record().losses.empty(); }));
+    // A loop that kept meeting the hang-up without a pause would take a whole core.
+    const double cpuBefore = processCpuSeconds();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(processCpuSeconds() - cpuBefore, 0.05);
+    EXPECT_EQ(recorder.record().losses, std::vector<int>{18}) << "once, with the port closed";
+    EXPECT_EQ(port.send("x", 1), -1);
+    EXPECT_EQ(port.lastErrorCode(), 17);
+
+    PtyPair replacement;
+    configure(port, replacement);
+    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    EXPECT_EQ(port.send("y", 1), 1);
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 double processCpuSeconds();
 
 #ifndef _WIN32
-// From /proc: threads and open file descriptors right now.
+// From /proc: the threads the process has right now.
 std::size_t countThreads();
-std::size_t countOpenDescriptors();
 #endif

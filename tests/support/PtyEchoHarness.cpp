@@ -14,33 +14,27 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <cstring>
 #include <thread>
 
 int main(int argc, char** argv)
 {
-    std::string link;
-    std::string portName;
-    int next = 1;
-    for (; next + 1 < argc && std::string(argv[next]) != "--"; next += 2)
-        (std::string(argv[next]) == "--link" ? link : portName) = argv[next + 1];
-    if (next + 1 >= argc || std::string(argv[next]) != "--") {
+    const bool linked = argc > 6 && std::strcmp(argv[1], "--link") == 0 && std::strcmp(argv[3], "--port") == 0;
+    char** const command = argv + (linked ? 6 : 2);
+    if (argc < (linked ? 7 : 3) || std::strcmp(command[-1], "--") != 0) {
         std::fprintf(stderr, "usage: pty_echo_harness [--link PATH --port NAME] -- command...\n");
         return 2;
     }
-
     PtyPair pty;
-    if (!link.empty()) {
-        unlink(link.c_str());
-        if (symlink(pty.slavePath().c_str(), link.c_str()) != 0) {
-            std::perror("symlink");
-            return 2;
-        }
+    if (linked)
+        unlink(argv[2]); // a link left behind by an earlier run
+    if (linked && symlink(pty.slavePath().c_str(), argv[2]) != 0) {
+        std::perror("symlink");
+        return 2;
     }
-    setenv("ORVANNE_TEST_PORT", portName.empty() ? pty.slavePath().c_str() : portName.c_str(), 1);
+    setenv("ORVANNE_TEST_PORT", linked ? argv[4] : pty.slavePath().c_str(), 1);
 
     std::atomic<bool> done{false};
     std::thread echoer([&] {
@@ -54,16 +48,16 @@ int main(int argc, char** argv)
     });
     const pid_t child = fork();
     if (child == 0) {
-        execvp(argv[next + 1], argv + next + 1);
+        execvp(command[0], command);
         std::perror("execvp");
         _exit(127);
     }
     int status = 0;
-    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    while (child > 0 && waitpid(child, &status, 0) < 0) {
     }
     done = true;
     echoer.join();
-    if (!link.empty())
-        unlink(link.c_str());
+    if (linked)
+        unlink(argv[2]);
     return child < 0 ? 2 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
