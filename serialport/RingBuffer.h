@@ -92,6 +92,9 @@ public:
         return count;
     }
 
+    // Drops every element.
+    void clear() { read_ = write_; }
+
     bool full() const override { return write_ == (read_ ^ capacity_); }
     bool empty() const override { return read_ == write_; }
 

@@ -24,10 +24,6 @@ CSerialPort::CSerialPort(const char* portName)
     backend_->setNotifyMinimum(1);
 }
 
-CSerialPort::CSerialPort(NoBackend)
-{
-}
-
 CSerialPort::~CSerialPort() = default;
 
 const char* CSerialPort::libraryVersion()

@@ -64,11 +64,6 @@ public:
     void driveDtr(bool set);
     void driveRts(bool set);
 
-protected:
-    // For tests of the guards: a front without a backend.
-    struct NoBackend {};
-    explicit CSerialPort(NoBackend);
-
 private:
     std::unique_ptr<CSerialPortBase> backend_;
 };

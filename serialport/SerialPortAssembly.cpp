@@ -1,6 +1,7 @@
 #include "serialport/SerialPortAssembly.h"
 
 #include "serialport/TextField.h"
+#include "serialport/UsbAdapterNames.h"
 
 #include <cstdio>
 #include <cstring>

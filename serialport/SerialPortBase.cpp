@@ -29,9 +29,7 @@ const char* serialResultText(int code)
     }
 }
 
-CSerialPortBase::CSerialPortBase()
-    : lock_(std::make_unique<std::recursive_mutex>()),
-      notifier_(std::make_unique<DelayedNotifier>())
+CSerialPortBase::CSerialPortBase() : notifier_(std::make_unique<DelayedNotifier>())
 {
 }
 
@@ -109,7 +107,7 @@ kavrio::CSerialPortListener* CSerialPortBase::listener() const
 
 std::recursive_mutex& CSerialPortBase::lock()
 {
-    return *lock_;
+    return lock_;
 }
 
 DelayedNotifier& CSerialPortBase::notifier()

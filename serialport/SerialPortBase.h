@@ -157,7 +157,7 @@ private:
     std::atomic<int> notifyDelay_{kDefaultNotifyDelayMs};
     std::atomic<int> notifyMinimum_{1};
     std::atomic<int> notifyHighWater_{notifyHighWaterFor(kDefaultReceiveBufferSize)};
-    std::unique_ptr<std::recursive_mutex> lock_;
+    std::recursive_mutex lock_;
     std::atomic<kavrio::CSerialPortListener*> listener_{nullptr};
     std::unique_ptr<DelayedNotifier> notifier_;
 };

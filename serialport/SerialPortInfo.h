@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serialport/UsbAdapterNames.h"
+
 #include <vector>
 
 // One present serial port. Each field is NUL-terminated text of at most 255
@@ -14,8 +16,3 @@ struct SerialPortInfo {
 // the list is empty when nothing can be enumerated.
 std::vector<SerialPortInfo> enumerateSerialPorts();
 
-// Looks up a "vvvv:pppp" USB id (lower-case hex) among the known adapters,
-// falling back to "<vendor> serial" when only the vendor is known. A key that
-// is not exactly 9 characters long, or a miss, leaves out untouched, so clear
-// it first and test it for emptiness afterwards.
-void lookupAdapterName(const char* key, char (&out)[256]);

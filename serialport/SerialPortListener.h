@@ -2,9 +2,12 @@
 
 namespace kavrio {
 
-// Told by a port's background reception that received bytes are waiting.
-// Called on the port's event thread (or on its delayed-notify timer thread),
-// never on the thread that drives the port, and never with the port's lock held.
+// Told by a port's background reception that received bytes are waiting, or
+// that the device went away. Called on the port's event thread (read events
+// also on its delayed-notify timer thread when a notify delay is set), never
+// on the thread that drives the port, and never with the port's lock held.
+// From a call on the event thread a listener may close, reopen or destroy
+// its port; the port's name is not valid after it is destroyed.
 class CSerialPortListener
 {
 public:
@@ -14,9 +17,11 @@ public:
     // readBufferLen: bytes held in the port's receive buffer at the moment of the call.
     virtual void onReadEvent(const char* portName, unsigned int readBufferLen) = 0;
 
-    // The port went away (an adapter unplugged, a peer hung up): called once,
-    // on the port's event thread, after the library has closed the port.
-    virtual void onPortLost(const char* /*portName*/) {}
+    // Once per loss, after the port has closed the device: isPortOpen() is
+    // false, lastErrorCode() is ResultReadFailed, and send fails with
+    // ResultWriteFailed until the port is opened again, which works once the
+    // device is back.
+    virtual void onPortLost([[maybe_unused]] const char* portName) {}
 };
 
 } // namespace kavrio

@@ -1,13 +1,24 @@
 #include "serialport/UsbAdapterNames.h"
 
-#include "serialport/SerialPortInfo.h"
 #include "serialport/TextField.h"
 
 #include <cstdio>
+#include <cstring>
+#include <map>
 
+namespace {
+
+// Orders keys by their text rather than by their address.
+struct TextOrder {
+    bool operator()(const char* left, const char* right) const { return std::strcmp(left, right) < 0; }
+};
+
+// Known USB-to-serial adapters: "vvvv" vendor keys and "vvvv:pppp" adapter
+// keys to their descriptions. Built before main and never changed, so readers
+// need no lock; keys and descriptions are the built-in literals, never copies.
 // Inserted in this order; should a key ever appear twice, its first
 // description stays.
-const AdapterNameTable usbAdapterNames = {
+const std::map<const char*, const char*, TextOrder> usbAdapterNames = {
     {"1a86", "QinHeng"},
     {"1a86:5512", "QinHeng CH341 EPP/I2C adapter"},
     {"1a86:5523", "QinHeng CH341 serial converter"},
@@ -52,6 +63,8 @@ const AdapterNameTable usbAdapterNames = {
     {"058f", "Alcor"},
     {"058f:9720", "Alcor USB-Serial Adapter"},
 };
+
+} // namespace
 
 void lookupAdapterName(const char* key, char (&out)[256])
 {

@@ -4,8 +4,9 @@
 #error "tty line settings are implemented for Linux (termios2) only"
 #endif
 
-#include "serialport/posix/TtyTermios2.h"
+#include "serialport/LineFraming.h"
 
+#include <asm/termbits.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -14,14 +15,7 @@ namespace {
 
 bool isValid(const DCB& dcb)
 {
-    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY)
-        return false;
-    switch (dcb.StopBits) {
-    case ONESTOPBIT: return true;
-    case ONE5STOPBITS: return dcb.ByteSize == 5;
-    case TWOSTOPBITS: return dcb.ByteSize != 5;
-    default: return false;
-    }
+    return dcb.BaudRate != 0 && dcb.Parity <= SPACEPARITY && isFramingAccepted(dcb.ByteSize, dcb.StopBits);
 }
 
 tcflag_t characterSizeFlag(BYTE byteSize)
@@ -70,8 +64,7 @@ DWORD errorFromErrno()
     return errno == EBADF || errno == ENOTTY ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE;
 }
 
-} // namespace
-
+// The DCB that describes `tty`.
 void dcbForTermios2(const termios2& tty, DCB& dcb)
 {
     dcb.DCBlength = sizeof(DCB);
@@ -99,6 +92,8 @@ void dcbForTermios2(const termios2& tty, DCB& dcb)
     dcb.XoffChar = static_cast<char>(tty.c_cc[VSTOP]);
     dcb.EofChar = static_cast<char>(tty.c_cc[VEOF]);
 }
+
+} // namespace
 
 DWORD termios2ForDcb(const DCB& dcb, termios2& tty)
 {

@@ -2,9 +2,10 @@
 
 #include "serialport/posix/Win32Subset.h"
 
-// The line settings of an open tty as a DCB, and back. Kept apart from the
-// rest of the layer because it speaks the kernel's termios2, whose header
-// cannot be mixed with <termios.h>.
+// The line settings of a tty as a DCB, and back, through the kernel's
+// termios2. Its header cannot be mixed with <termios.h>, so the structure is
+// only declared here.
+struct termios2;
 
 // Fills the DCB from the tty. Returns ERROR_SUCCESS or a Win32 error code.
 DWORD readTtyLineSettings(int fd, DCB& dcb);
@@ -14,3 +15,8 @@ DWORD readTtyLineSettings(int fd, DCB& dcb);
 // Windows refuses, such as 1.5 stop bits with more than 5 data bits, give
 // ERROR_INVALID_PARAMETER and leave the tty unchanged.
 DWORD applyTtyLineSettings(int fd, const DCB& dcb);
+
+// The translation applyTtyLineSettings makes, on `tty` (the tty's current
+// settings) rather than on a device: some ttys, ptys among them, keep only
+// part of what they are told, so this is where the whole of it can be seen.
+DWORD termios2ForDcb(const DCB& dcb, termios2& tty);

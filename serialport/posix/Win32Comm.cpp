@@ -35,12 +35,17 @@ struct CommObject final : KernelObject
     const int fd;
     std::mutex mutex; // guards the members below
     DWORD eventMask = 0;
+    // The OVERLAPPED of a WaitCommEvent or WriteFile under way (a blocking
+    // call's is null), and whether it is under way at all.
+    OVERLAPPED* waitOverlapped = nullptr;
+    OVERLAPPED* writeOverlapped = nullptr;
     bool waitPending = false;
     bool writePending = false;
+    bool waitCancelled = false;
     int queuedAtLastEvent = 0; // input bytes the last EV_RXCHAR saw, less those read since
     COMMTIMEOUTS timeouts{};
-    WakePipe maskChanged;  // completes a pending WaitCommEvent
-    WakePipe writeAborted; // cuts a pending WriteFile short
+    WakePipe waitInterrupted; // ends a pending WaitCommEvent: mask changed or cancelled
+    WakePipe writeAborted;    // cuts a pending WriteFile short
 };
 
 DWORD win32ErrorFromErrno(int error)
@@ -138,7 +143,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
     }
 
     auto* comm = new (std::nothrow) CommObject(fd);
-    if (comm == nullptr || !comm->maskChanged.isValid() || !comm->writeAborted.isValid()) {
+    if (comm == nullptr || !comm->waitInterrupted.isValid() || !comm->writeAborted.isValid()) {
         if (comm != nullptr)
             delete comm;
         else
@@ -179,6 +184,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     {
         std::lock_guard<std::mutex> guard(comm->mutex);
         comm->writePending = true;
+        comm->writeOverlapped = overlapped;
         timeoutMs = writeTimeoutMs(comm->timeouts, bytesToWrite);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -238,6 +244,25 @@ BOOL GetOverlappedResult(HANDLE, OVERLAPPED* overlapped, LPDWORD bytesTransferre
         *bytesTransferred = static_cast<DWORD>(overlapped->InternalHigh);
     return overlapped->Internal == ERROR_SUCCESS ? TRUE
                                                   : fail(static_cast<DWORD>(overlapped->Internal));
+}
+
+BOOL CancelIoEx(HANDLE file, OVERLAPPED* overlapped)
+{
+    CommObject* const comm = objectOf<CommObject>(file);
+    if (comm == nullptr)
+        return FALSE;
+    std::lock_guard<std::mutex> guard(comm->mutex);
+    bool cancelled = false;
+    if (comm->waitPending && (overlapped == nullptr || overlapped == comm->waitOverlapped)) {
+        comm->waitCancelled = true;
+        comm->waitInterrupted.signal();
+        cancelled = true;
+    }
+    if (comm->writePending && (overlapped == nullptr || overlapped == comm->writeOverlapped)) {
+        comm->writeAborted.signal();
+        cancelled = true;
+    }
+    return cancelled ? TRUE : fail(ERROR_NOT_FOUND);
 }
 
 BOOL FlushFileBuffers(HANDLE file)
@@ -307,7 +332,7 @@ BOOL SetCommMask(HANDLE comm, DWORD eventMask)
     std::lock_guard<std::mutex> guard(device->mutex);
     device->eventMask = eventMask;
     if (device->waitPending)
-        device->maskChanged.signal();
+        device->waitInterrupted.signal();
     return TRUE;
 }
 
@@ -324,6 +349,8 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
         if (watched == 0)
             return fail(ERROR_INVALID_PARAMETER);
         device->waitPending = true;
+        device->waitCancelled = false;
+        device->waitOverlapped = overlapped;
         unreadBytesSeen = device->queuedAtLastEvent > 0;
     }
 
@@ -352,7 +379,7 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
 
         const bool waitForFirstByte = (watched & EV_RXCHAR) && queued == 0;
         pollfd fds[2] = {{device->fd, static_cast<short>(waitForFirstByte ? POLLIN : 0), 0},
-                         {device->maskChanged.readFd(), POLLIN, 0}};
+                         {device->waitInterrupted.readFd(), POLLIN, 0}};
         if (poll(fds, 2, queued > 0 ? kUnreadBytesRecheckMs : -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -360,7 +387,7 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
             break;
         }
         if (fds[1].revents != 0)
-            break; // the mask was changed: complete with no event
+            break; // the mask was changed (no event) or the wait cancelled
         if (fds[0].revents & POLLNVAL) {
             error = ERROR_INVALID_HANDLE;
             break;
@@ -377,7 +404,9 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
     {
         std::lock_guard<std::mutex> guard(device->mutex);
         device->waitPending = false;
-        device->maskChanged.drain();
+        device->waitInterrupted.drain();
+        if (device->waitCancelled)
+            error = ERROR_OPERATION_ABORTED;
     }
     if (error != ERROR_SUCCESS)
         return fail(error);

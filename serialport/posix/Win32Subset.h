@@ -10,6 +10,10 @@
 //   OVERLAPPED's event is signalled and GetOverlappedResult reports the count.
 // - ReadFile never waits: it returns what the driver holds (the backend only
 //   uses the "return at once" read time-outs).
+// - What CancelIoEx can cancel is a WaitCommEvent or WriteFile that another
+//   thread is blocked in; it then fails with ERROR_OPERATION_ABORTED.
+// - A hang-up makes WaitCommEvent fail with ERROR_BAD_COMMAND, as Windows
+//   reports a removed USB adapter.
 // - CP_ACP is UTF-8.
 // - A tty is opened exclusively: a second open, by us or by a program that
 //   honours flock or TIOCEXCL, fails with ERROR_ACCESS_DENIED.
@@ -58,6 +62,8 @@ constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_PENDING = 997;
+constexpr DWORD ERROR_NOT_FOUND = 1168;
+constexpr DWORD ERROR_DEVICE_REMOVED = 1617;
 
 constexpr DWORD EV_RXCHAR = 0x0001;
 
@@ -71,7 +77,6 @@ constexpr DWORD CLRRTS = 4;
 constexpr DWORD SETDTR = 5;
 constexpr DWORD CLRDTR = 6;
 
-constexpr DWORD DTR_CONTROL_DISABLE = 0;
 constexpr DWORD DTR_CONTROL_ENABLE = 1;
 constexpr DWORD RTS_CONTROL_DISABLE = 0;
 constexpr DWORD RTS_CONTROL_ENABLE = 1;
@@ -189,6 +194,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
                OVERLAPPED* overlapped);
 BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD bytesTransferred,
                          BOOL wait);
+BOOL CancelIoEx(HANDLE file, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL GetCommConfig(HANDLE comm, COMMCONFIG* config, LPDWORD size);
 BOOL SetCommConfig(HANDLE comm, COMMCONFIG* config, DWORD size);

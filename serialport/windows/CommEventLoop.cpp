@@ -1,88 +1,233 @@
 // The event thread of an open asynchronous port: waits for received
 // characters, moves every queued byte into the receive buffer and tells the
-// listener, at once or after the notify delay.
+// listener, at once or after the notify delay; a lost device ends the port.
+//
+// Its whole life is here: openPort starts it, closePort (or a loss) ends it.
+// Listeners may close, reopen and even destroy the port from inside their
+// call on this thread, and a driver may never complete a wait; three things
+// keep that safe:
+// - the session (PortSession): each open has its own, shared with its
+//   thread, with the thread's running flag and the handles it uses, so a
+//   thread never serves a later open and never loses what it still uses;
+// - the thread's identity (its session, thread-local), by which closePort
+//   knows it runs on the very thread it would wait for;
+// - retired sessions: a thread that closed its own port, or outlived
+//   closePort's bounded wait, is waited for by the next open, and the
+//   destructor takes its turn lock so that it is not working on the backend.
 #include "serialport/windows/SerialPortWinBase.h"
 
 #include "serialport/DelayedNotifier.h"
 
-#include <mutex>
+#include <algorithm>
 #include <new>
 
 namespace {
 
-// After a wait that failed at once (the adapter was unplugged, the other end
-// of a pty hung up), the loop pauses this long so that it does not spin.
+// After a wait that was aborted (wine on a pty, a resume from standby) or
+// failed at once, the loop pauses this long so that it does not spin.
 constexpr DWORD kFailedWaitBackoffMs = 50;
 
-// The event loop that runs on this thread, so that closePort called from a
-// listener on that thread does not wait for itself.
-struct EventLoopIdentity
+// How often closePort cancels again a write that keeps it from the lock.
+constexpr DWORD kCancelRetryMs = 10;
+
+thread_local const PortSession* sessionOfThisThread = nullptr;
+
+// The errors with which Windows reports a device that went away (unplugged,
+// or its driver gone); the POSIX layer reports a hang-up the same way.
+bool isPortLossError(DWORD error)
 {
-    const CSerialPortWinBase* backend = nullptr;
-    unsigned int generation = 0;
-};
-thread_local EventLoopIdentity eventLoopOfThisThread;
+    return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_REMOVED ||
+           error == ERROR_GEN_FAILURE;
+}
+
+// Waits for the next comm event; ERROR_SUCCESS with the events, or why not.
+DWORD waitForCommEvent(PortSession& session, DWORD& events)
+{
+    events = 0;
+    if (WaitCommEvent(session.device, &events, &session.waitOverlapped))
+        return ERROR_SUCCESS;
+    if (GetLastError() != ERROR_IO_PENDING)
+        return GetLastError();
+    DWORD unused = 0;
+    return GetOverlappedResult(session.device, &session.waitOverlapped, &unused, TRUE) ? ERROR_SUCCESS
+                                                                                         : GetLastError();
+}
 
 } // namespace
 
-unsigned __stdcall CSerialPortWinBase::commEventLoop(void* backend)
+struct CSerialPortWinBase::EventThreadStart
 {
-    static_cast<CSerialPortWinBase*>(backend)->runEventLoop();
+    CSerialPortWinBase* backend;
+    std::shared_ptr<PortSession> session;
+};
+
+// Called by openPort with the session lock held, before the session is
+// published, so that a loss met at once finds it published.
+bool CSerialPortWinBase::startEventThread(const std::shared_ptr<PortSession>& session)
+{
+    auto* start = new (std::nothrow) EventThreadStart{this, session};
+    session->running = true;
+    const std::uintptr_t thread =
+        start != nullptr ? _beginthreadex(nullptr, 0, &CSerialPortWinBase::commEventLoop, start, 0, nullptr) : 0;
+    if (thread == 0) {
+        session->running = false;
+        delete start;
+        return false;
+    }
+    session->thread = reinterpret_cast<HANDLE>(thread);
+    return true;
+}
+
+// Stops the session's thread and closes its device, within kCloseWaitMs. A
+// write or a thread that is still under way then (a driver that completes
+// neither) keeps the device: the session closes it once the last of them
+// lets go, and a thread is retired.
+void CSerialPortWinBase::endSession(const std::shared_ptr<PortSession>& session)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseWaitMs);
+    session->running = false;
+    // The empty mask completes a pending wait; cancelling covers drivers that
+    // ignore it. The event thread may be waiting for the lock behind a send.
+    SetCommMask(session->device, 0);
+    PurgeComm(session->device, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    bool deviceUnused = lockOutWriters(*session, deadline);
+    if (session->thread != INVALID_HANDLE_VALUE) {
+        const bool onItsOwnThread = session.get() == sessionOfThisThread;
+        using std::chrono::milliseconds;
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        const DWORD waitMs = static_cast<DWORD>(std::max(left, milliseconds(0)).count());
+        if (onItsOwnThread || WaitForSingleObject(session->thread, waitMs) != WAIT_OBJECT_0) {
+            std::lock_guard<std::mutex> guard(sessionMutex_);
+            retiredSessions_.push_back(session);
+            deviceUnused = deviceUnused && onItsOwnThread;
+        }
+    }
+    if (deviceUnused)
+        session->closeDevice();
+}
+
+// Cancels the device's pending I/O until this thread has had the lock, or
+// the deadline passed: a send holds the lock while it writes, and one that
+// began just after a cancel is cancelled again. Sends that take the lock
+// later find the port closed. Returns whether no send uses the device.
+bool CSerialPortWinBase::lockOutWriters(PortSession& session, std::chrono::steady_clock::time_point deadline)
+{
+    CancelIoEx(session.device, nullptr);
+    std::unique_lock<std::recursive_mutex> guard(lock(), std::try_to_lock);
+    while (!guard.owns_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        Sleep(kCancelRetryMs);
+        CancelIoEx(session.device, nullptr);
+        guard.try_lock();
+    }
+    return true;
+}
+
+// Before a new session: waits up to kCloseWaitMs for each retired thread but
+// this one; those still running stay retired.
+void CSerialPortWinBase::waitForRetiredThreads()
+{
+    std::vector<std::shared_ptr<PortSession>> retired;
+    {
+        std::lock_guard<std::mutex> guard(sessionMutex_);
+        retired.swap(retiredSessions_);
+    }
+    std::vector<std::shared_ptr<PortSession>> running;
+    for (const std::shared_ptr<PortSession>& session : retired) {
+        if (session.get() == sessionOfThisThread || WaitForSingleObject(session->thread, kCloseWaitMs) != WAIT_OBJECT_0)
+            running.push_back(session);
+    }
+    std::lock_guard<std::mutex> guard(sessionMutex_);
+    retiredSessions_.insert(retiredSessions_.end(), running.begin(), running.end());
+}
+
+// Before the backend goes: once a retired thread's turn lock is had, it is
+// not working on the backend, and sees its session stopped before it would
+// again; it ends by itself. A listener call under way is waited for.
+void CSerialPortWinBase::releaseRetiredThreads()
+{
+    std::vector<std::shared_ptr<PortSession>> retired;
+    {
+        std::lock_guard<std::mutex> guard(sessionMutex_);
+        retired.swap(retiredSessions_);
+    }
+    for (const std::shared_ptr<PortSession>& session : retired) {
+        session->turn.lock();
+        session->turn.unlock();
+    }
+}
+
+unsigned __stdcall CSerialPortWinBase::commEventLoop(void* start)
+{
+    EventThreadStart* const started = static_cast<EventThreadStart*>(start);
+    const std::shared_ptr<PortSession> session = std::move(started->session);
+    CSerialPortWinBase* const backend = started->backend;
+    delete started;
+    sessionOfThisThread = session.get();
+    backend->runEventLoop(session);
+    sessionOfThisThread = nullptr;
     return 0;
 }
 
-void CSerialPortWinBase::runEventLoop()
+// Once the session stops running, nothing here touches the backend again:
+// it may be gone (destroyed from a listener call, or after closePort gave up
+// waiting for this thread).
+void CSerialPortWinBase::runEventLoop(const std::shared_ptr<PortSession>& session)
 {
-    const unsigned int generation = openGeneration_;
-    eventLoopOfThisThread = {this, generation};
-    const HANDLE device = device_;
-    OVERLAPPED waitOverlapped = eventWaitOverlapped_;
-
-    while (running_ && generation == openGeneration_) {
+    while (session->running) {
         DWORD events = 0;
-        if (!WaitCommEvent(device, &events, &waitOverlapped)) {
-            if (GetLastError() == ERROR_IO_PENDING) {
-                WaitForSingleObject(waitOverlapped.hEvent, INFINITE);
-            } else {
-                if (running_)
-                    Sleep(kFailedWaitBackoffMs);
-                continue;
-            }
+        DWORD error = waitForCommEvent(*session, events);
+        if (!session->running)
+            return;
+        if (error != ERROR_SUCCESS && !isPortLossError(error)) {
+            Sleep(kFailedWaitBackoffMs);
+            continue;
         }
-        if (events & EV_RXCHAR)
-            receiveQueuedBytes(device);
+        std::lock_guard<std::recursive_mutex> turn(session->turn);
+        if (!session->running)
+            return;
+        if (error == ERROR_SUCCESS && (events & EV_RXCHAR))
+            error = receiveQueuedBytes(*session);
+        if (isPortLossError(error)) {
+            endLostPort(session);
+            return;
+        }
     }
-    eventLoopOfThisThread = {};
 }
 
-void CSerialPortWinBase::receiveQueuedBytes(HANDLE device)
+// Returns ERROR_SUCCESS or the error of the device call that failed.
+DWORD CSerialPortWinBase::receiveQueuedBytes(PortSession& session)
 {
     DWORD errors = 0;
     COMSTAT status{};
-    ClearCommError(device, &errors, &status);
+    if (!ClearCommError(session.device, &errors, &status))
+        return GetLastError();
     const DWORD queued = status.cbInQue;
     // Too few bytes stay in the driver until a later event finds enough.
     if (queued < static_cast<DWORD>(notifyMinimum()))
-        return;
+        return ERROR_SUCCESS;
 
     std::unique_ptr<char[]> chunk(new (std::nothrow) char[queued]);
     if (!chunk)
-        return;
-    const int got = readFromDevice(chunk.get(), static_cast<int>(queued));
-    if (got < 0)
-        return; // a failed read has nothing to buffer or report
-
+        return ERROR_SUCCESS;
     unsigned int usedCount;
     bool bufferFull;
     {
-        // The timer thread's listener may take bytes while this thread puts.
         std::lock_guard<std::recursive_mutex> guard(lock());
+        DWORD error;
+        const int got = session.read(chunk.get(), queued, error);
+        if (got < 0 || error != ERROR_SUCCESS) {
+            setLastError(ResultReadFailed);
+            return error;
+        }
         receiveBuffer_->put(chunk.get(), static_cast<unsigned int>(got));
         usedCount = receiveBuffer_->usedCount();
         bufferFull = receiveBuffer_->full();
     }
     chunk.reset();
     notifyListener(usedCount, bufferFull);
+    return ERROR_SUCCESS;
 }
 
 void CSerialPortWinBase::notifyListener(unsigned int usedCount, bool bufferFull)
@@ -105,34 +250,19 @@ void CSerialPortWinBase::notifyListener(unsigned int usedCount, bool bufferFull)
     notifier().arm(static_cast<unsigned int>(delay), portName_, usedCount, readListener);
 }
 
-bool CSerialPortWinBase::isRunningOnThisThread(unsigned int generation) const
+// The device went away: the port is closed here, on its own thread, and
+// then the listener hears of it once.
+void CSerialPortWinBase::endLostPort(const std::shared_ptr<PortSession>& session)
 {
-    return eventLoopOfThisThread.backend == this && eventLoopOfThisThread.generation == generation;
-}
-
-void CSerialPortWinBase::endEventThread()
-{
-    const EventThread thread = eventThread_;
-    if (thread.handle == INVALID_HANDLE_VALUE)
-        return;
-    eventThread_ = {};
-    if (isRunningOnThisThread(thread.generation)) {
-        // A listener closed the port from this very thread, which cannot wait
-        // for itself: the next open or the destructor waits for it instead.
-        joinRetiredEventThread();
-        retiredEventThread_ = thread;
-        return;
+    {
+        std::lock_guard<std::mutex> guard(sessionMutex_);
+        if (session_ != session)
+            return; // closed meanwhile: that close is not a loss
+        session_.reset();
+        portLost_ = true;
     }
-    WaitForSingleObject(thread.handle, INFINITE);
-    CloseHandle(thread.handle);
-}
-
-void CSerialPortWinBase::joinRetiredEventThread()
-{
-    const EventThread thread = retiredEventThread_;
-    if (thread.handle == INVALID_HANDLE_VALUE || isRunningOnThisThread(thread.generation))
-        return;
-    retiredEventThread_ = {};
-    WaitForSingleObject(thread.handle, INFINITE);
-    CloseHandle(thread.handle);
+    setLastError(ResultReadFailed);
+    endSession(session);
+    if (kavrio::CSerialPortListener* const lostListener = listener())
+        lostListener->onPortLost(portName_);
 }

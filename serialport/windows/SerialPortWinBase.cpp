@@ -1,18 +1,89 @@
 #include "serialport/windows/SerialPortWinBase.h"
 
 #include "serialport/DelayedNotifier.h"
+#include "serialport/LineFraming.h"
 #include "serialport/TextField.h"
 
 #include <cstring>
-#include <mutex>
-#include <new>
 
 namespace {
 
 // The size of COMMCONFIG with one provider character, passed to every SetCommConfig.
 constexpr DWORD kCommConfigSize = 52;
 
+// A write of n bytes may take up to n * 100 + 500 ms; then send returns what
+// went out. Reads return at once with what is queued.
+constexpr DWORD kWriteTimeoutPerByteMs = 100;
+constexpr DWORD kWriteTimeoutConstantMs = 500;
+
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
+
 using Guard = std::lock_guard<std::recursive_mutex>;
+
+// Sets the DCB's flow-control bits; false, with the DCB unchanged, for a
+// value that names no flow control.
+bool setFlowControlBits(DCB& dcb, int flowControl)
+{
+    switch (flowControl) {
+    case FlowControlNone:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        return true;
+    case FlowControlHardware:
+        dcb.fOutxCtsFlow = 1;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+        return true;
+    case FlowControlSoftware:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fOutX = 1;
+        dcb.fInX = 1;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Every field that shapes the line is set, so nothing another program left
+// in the device (DSR flow control, an error character, odd XON/XOFF
+// characters) stays in force. The XON/XOFF limits are the driver's own.
+void fillLineSettings(DCB& dcb, int baudRate, int parity, int dataBits, int stopBits, int flowControl)
+{
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
+    dcb.ByteSize = static_cast<BYTE>(dataBits);
+    dcb.Parity = static_cast<BYTE>(parity);
+    dcb.StopBits = static_cast<BYTE>(stopBits);
+    dcb.fBinary = 1;
+    dcb.fParity = parity != ParityNone;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = 0;
+    dcb.fTXContinueOnXoff = 1; // our writes do not wait for our own reading
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+    dcb.fAbortOnError = 0;
+    dcb.XonChar = kXon;
+    dcb.XoffChar = kXoff;
+    dcb.ErrorChar = 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = 0;
+    dcb.fOutxCtsFlow = 0;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    setFlowControlBits(dcb, flowControl);
+}
+
+bool isValidBuffer(const void* buffer, int size)
+{
+    return size >= 0 && (buffer != nullptr || size == 0);
+}
 
 } // namespace
 
@@ -20,22 +91,20 @@ CSerialPortWinBase::CSerialPortWinBase()
     : receiveBuffer_(std::make_unique<kavrio::RingBuffer<char>>(receiveBufferSize_))
 {
     setNotifyHighWater(notifyHighWaterFor(receiveBufferSize_));
-    eventWaitOverlapped_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 CSerialPortWinBase::CSerialPortWinBase(const char* portName) : CSerialPortWinBase()
 {
-    copyTextField(portName_, portName);
+    storePortName(portName);
 }
 
 CSerialPortWinBase::~CSerialPortWinBase()
 {
     closePort();
-    joinRetiredEventThread();
+    releaseRetiredThreads();
     // A delayed call may still be pending; it must not reach this backend's
     // receive buffer once it is gone.
     notifier().stop();
-    CloseHandle(eventWaitOverlapped_.hEvent);
 }
 
 void CSerialPortWinBase::configure(const char* portName, int baudRate, SerialParity parity,
@@ -46,7 +115,8 @@ void CSerialPortWinBase::configure(const char* portName, int baudRate, SerialPar
         setLastError(ResultAlreadyOpen);
         return;
     }
-    copyTextField(portName_, portName);
+    if (!storePortName(portName))
+        return;
     baudRate_ = baudRate;
     parity_ = parity;
     dataBits_ = dataBits;
@@ -67,7 +137,11 @@ bool CSerialPortWinBase::openPort()
         closePort();
         return false;
     }
-    joinRetiredEventThread();
+    waitForRetiredThreads();
+    if (portName_[0] == '\0') {
+        setLastError(ResultInvalidParam);
+        return false;
+    }
 
     Guard guard(lock());
     // The whole name goes into the path: cutting it would open another device.
@@ -78,12 +152,9 @@ bool CSerialPortWinBase::openPort()
         setLastError(ResultOpenFailed);
         return false;
     }
-
-    DWORD configSize = kCommConfigSize;
-    config_.dwSize = kCommConfigSize;
-    device_ = CreateFileW(widePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                          isAsynchronous() ? FILE_FLAG_OVERLAPPED : 0, nullptr);
-    if (device_ == INVALID_HANDLE_VALUE) {
+    const HANDLE device = CreateFileW(widePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      isAsynchronous() ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
         switch (GetLastError()) {
         case ERROR_FILE_NOT_FOUND: setLastError(ResultNotExist); break;
         case ERROR_ACCESS_DENIED: setLastError(ResultAccessDenied); break;
@@ -91,103 +162,92 @@ bool CSerialPortWinBase::openPort()
         }
         return false;
     }
+    // From here on a failure closes the device with the session.
+    const auto session = std::make_shared<PortSession>(device);
 
-    GetCommConfig(device_, &config_, &configSize);
-    GetCommState(device_, &config_.dcb);
-    DCB& dcb = config_.dcb;
-    dcb.BaudRate = static_cast<DWORD>(baudRate_);
-    dcb.ByteSize = static_cast<BYTE>(dataBits_);
-    dcb.Parity = static_cast<BYTE>(parity_);
-    dcb.StopBits = static_cast<BYTE>(stopBits_);
-    dcb.fBinary = 1;
-    dcb.fOutX = 0;
-    dcb.fInX = 0;
-    dcb.fNull = 0;
-    dcb.fAbortOnError = 0;
-    setFlowMode(static_cast<SerialFlowControl>(flowControl_));
-    if (!SetCommConfig(device_, &config_, configSize)) {
+    DWORD configSize = kCommConfigSize;
+    config_.dwSize = kCommConfigSize;
+    GetCommConfig(device, &config_, &configSize);
+    GetCommState(device, &config_.dcb);
+    fillLineSettings(config_.dcb, baudRate_, parity_, dataBits_, stopBits_, flowControl_);
+    if (!SetCommConfig(device, &config_, configSize)) {
         setLastError(ResultInvalidParam);
-        closePort();
         return false;
     }
-    PurgeComm(device_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    PurgeComm(device, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    receiveBuffer_->clear();
 
-    timeouts_.ReadIntervalTimeout = MAXDWORD; // reads return at once with what is queued
+    timeouts_.ReadIntervalTimeout = MAXDWORD;
     timeouts_.ReadTotalTimeoutMultiplier = 0;
     timeouts_.ReadTotalTimeoutConstant = 0;
-    if (!isAsynchronous()) {
-        timeouts_.WriteTotalTimeoutMultiplier = 100;
-        timeouts_.WriteTotalTimeoutConstant = 500;
-        SetCommTimeouts(device_, &timeouts_);
-        return true;
-    }
-    timeouts_.WriteTotalTimeoutMultiplier = 0;
-    timeouts_.WriteTotalTimeoutConstant = 0;
-    SetCommTimeouts(device_, &timeouts_);
-
-    if (!SetCommMask(device_, EV_RXCHAR)) {
+    timeouts_.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
+    timeouts_.WriteTotalTimeoutConstant = kWriteTimeoutConstantMs;
+    SetCommTimeouts(device, &timeouts_);
+    if (isAsynchronous() && !SetCommMask(device, EV_RXCHAR)) {
         setLastError(ResultInvalidParam);
-        closePort();
         return false;
     }
-    if (!startEventThread()) {
+
+    std::lock_guard<std::mutex> sessionGuard(sessionMutex_);
+    if (isAsynchronous() && !startEventThread(session)) {
         setLastError(ResultInnerError);
-        closePort();
         return false;
     }
+    session_ = session;
+    portLost_ = false;
     return true;
 }
 
 void CSerialPortWinBase::closePort()
 {
-    const HANDLE device = device_;
-    if (device == INVALID_HANDLE_VALUE)
-        return;
-    running_ = false;
-    // An empty mask completes the event thread's pending wait, and the purge
-    // aborts a write it may be blocked in; then it can be waited for.
-    SetCommMask(device, 0);
-    PurgeComm(device, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    endEventThread();
-    CloseHandle(device);
-    device_ = INVALID_HANDLE_VALUE;
-    ResetEvent(eventWaitOverlapped_.hEvent);
+    std::shared_ptr<PortSession> session;
+    {
+        std::lock_guard<std::mutex> guard(sessionMutex_);
+        session = std::move(session_);
+    }
+    if (session)
+        endSession(session);
 }
 
 bool CSerialPortWinBase::isPortOpen()
 {
-    return device_ != INVALID_HANDLE_VALUE;
+    std::lock_guard<std::mutex> guard(sessionMutex_);
+    return session_ != nullptr;
 }
 
 int CSerialPortWinBase::receivedByteCount()
 {
-    if (!isPortOpen())
-        return 0;
-    if (!isAsynchronous()) {
-        DWORD errors = 0;
-        COMSTAT status{};
-        ClearCommError(device_, &errors, &status);
-        return static_cast<int>(status.cbInQue);
-    }
     Guard guard(lock());
-    return static_cast<int>(receiveBuffer_->usedCount());
+    const std::shared_ptr<PortSession> session = currentSession();
+    if (!session)
+        return 0;
+    if (isAsynchronous())
+        return static_cast<int>(receiveBuffer_->usedCount());
+    DWORD errors = 0;
+    COMSTAT status{};
+    ClearCommError(session->device, &errors, &status);
+    return static_cast<int>(status.cbInQue);
 }
 
 int CSerialPortWinBase::receive(void* buffer, int size)
 {
-    Guard guard(lock());
-    if (size <= 0)
+    if (!isValidBuffer(buffer, size)) {
+        setLastError(ResultInvalidParam);
+        return -1;
+    }
+    if (size == 0)
         return 0;
-    if (!isPortOpen()) {
+    Guard guard(lock());
+    const std::shared_ptr<PortSession> session = currentSession();
+    if (!session) {
         setLastError(ResultNotOpen);
         return -1;
     }
     if (isAsynchronous())
-        return static_cast<int>(
-            receiveBuffer_->take(static_cast<char*>(buffer), static_cast<unsigned int>(size)));
+        return static_cast<int>(receiveBuffer_->take(static_cast<char*>(buffer), static_cast<unsigned int>(size)));
 
     DWORD count = 0;
-    if (!ReadFile(device_, buffer, static_cast<DWORD>(size), &count, nullptr)) {
+    if (!ReadFile(session->device, buffer, static_cast<DWORD>(size), &count, nullptr)) {
         setLastError(ResultReadFailed);
         return -1;
     }
@@ -199,29 +259,41 @@ int CSerialPortWinBase::receiveAll(void* buffer)
     return receive(buffer, receivedByteCount());
 }
 
-int CSerialPortWinBase::receiveLine(void*, int)
+int CSerialPortWinBase::receiveLine(void* buffer, int size)
 {
-    Guard guard(lock());
-    setLastError(isPortOpen() ? ResultNotImplemented : ResultNotOpen);
+    if (!isValidBuffer(buffer, size))
+        setLastError(ResultInvalidParam);
+    else
+        setLastError(isPortOpen() ? ResultNotImplemented : ResultNotOpen);
     return -1;
 }
 
+// Returns what was written; a write that stopped short (time-out, close)
+// also sets ResultWriteFailed.
 int CSerialPortWinBase::send(const void* data, int size)
 {
+    if (!isValidBuffer(data, size)) {
+        setLastError(ResultInvalidParam);
+        return -1;
+    }
     Guard guard(lock());
-    if (!isPortOpen()) {
-        setLastError(ResultNotOpen);
+    const std::shared_ptr<PortSession> session = currentSession();
+    if (!session) {
+        setLastError(portLost_ ? ResultWriteFailed : ResultNotOpen);
         return -1;
     }
-    if (isAsynchronous())
-        return transferOverlapped(true, const_cast<void*>(data), size, writeOverlapped_);
-
-    DWORD count = 0;
-    if (!WriteFile(device_, data, static_cast<DWORD>(size), &count, nullptr)) {
+    int count;
+    if (isAsynchronous()) {
+        DWORD error;
+        count = session->write(data, static_cast<DWORD>(size), error);
+    } else {
+        DWORD written = 0;
+        const BOOL done = WriteFile(session->device, data, static_cast<DWORD>(size), &written, nullptr);
+        count = done ? static_cast<int>(written) : -1;
+    }
+    if (count < size)
         setLastError(ResultWriteFailed);
-        return -1;
-    }
-    return static_cast<int>(count);
+    return count;
 }
 
 void CSerialPortWinBase::setReservedSwitch(bool)
@@ -241,24 +313,27 @@ void CSerialPortWinBase::setNotifyMinimum(int bytes)
 bool CSerialPortWinBase::flushOutput()
 {
     Guard guard(lock());
-    return isPortOpen() && FlushFileBuffers(device_) == TRUE;
+    const std::shared_ptr<PortSession> session = currentSession();
+    return session && FlushFileBuffers(session->device) == TRUE;
 }
 
 bool CSerialPortWinBase::discardInput()
 {
     Guard guard(lock());
-    return isPortOpen() && PurgeComm(device_, PURGE_RXCLEAR) == TRUE;
+    const std::shared_ptr<PortSession> session = currentSession();
+    return session && PurgeComm(session->device, PURGE_RXCLEAR) == TRUE;
 }
 
 bool CSerialPortWinBase::discardOutput()
 {
     Guard guard(lock());
-    return isPortOpen() && PurgeComm(device_, PURGE_TXCLEAR) == TRUE;
+    const std::shared_ptr<PortSession> session = currentSession();
+    return session && PurgeComm(session->device, PURGE_TXCLEAR) == TRUE;
 }
 
 void CSerialPortWinBase::setDeviceName(const char* name)
 {
-    copyTextField(portName_, name);
+    storePortName(name);
 }
 
 const char* CSerialPortWinBase::deviceName()
@@ -271,7 +346,7 @@ void CSerialPortWinBase::setBaud(int bitsPerSecond)
     Guard guard(lock());
     baudRate_ = bitsPerSecond;
     config_.dcb.BaudRate = static_cast<DWORD>(bitsPerSecond);
-    applyConfiguration(); // fails harmlessly while the port is closed
+    applyConfiguration();
 }
 
 int CSerialPortWinBase::baud()
@@ -298,18 +373,13 @@ SerialParity CSerialPortWinBase::parityMode()
     return static_cast<SerialParity>(parity_);
 }
 
-// Windows refuses 5 data bits with 2 stop bits and 6 to 8 data bits with 1.5;
-// such a value is stored for the next open but not sent to an open device.
+// A frame Windows refuses is stored for the next open but not sent to an
+// open device.
 void CSerialPortWinBase::setDataBitCount(SerialDataBits dataBits)
 {
     Guard guard(lock());
     dataBits_ = dataBits;
-    if (!isPortOpen())
-        return;
-    const bool applicable =
-        (dataBits == DataBits5 && stopBits_ != StopBitsTwo) ||
-        (dataBits >= DataBits6 && dataBits <= DataBits8 && stopBits_ != StopBitsOneAndHalf);
-    if (applicable) {
+    if (isPortOpen() && isFramingAccepted(dataBits, stopBits_)) {
         config_.dcb.ByteSize = static_cast<BYTE>(dataBits);
         applyConfiguration();
     }
@@ -324,12 +394,7 @@ void CSerialPortWinBase::setStopBitMode(SerialStopBits stopBits)
 {
     Guard guard(lock());
     stopBits_ = stopBits;
-    if (!isPortOpen())
-        return;
-    const bool applicable = stopBits == StopBitsOne ||
-                            (stopBits == StopBitsOneAndHalf && dataBits_ == DataBits5) ||
-                            (stopBits == StopBitsTwo && dataBits_ != DataBits5);
-    if (applicable) {
+    if (isPortOpen() && isFramingAccepted(dataBits_, stopBits)) {
         config_.dcb.StopBits = static_cast<BYTE>(stopBits);
         applyConfiguration();
     }
@@ -344,32 +409,8 @@ void CSerialPortWinBase::setFlowMode(SerialFlowControl flowControl)
 {
     Guard guard(lock());
     flowControl_ = flowControl;
-    if (!isPortOpen())
-        return;
-    DCB& dcb = config_.dcb;
-    switch (flowControl) {
-    case FlowControlNone:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        break;
-    case FlowControlHardware:
-        dcb.fOutxCtsFlow = 1;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-        break;
-    case FlowControlSoftware:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fOutX = 1;
-        dcb.fInX = 1;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        break;
-    default:
-        return;
-    }
-    applyConfiguration();
+    if (isPortOpen() && setFlowControlBits(config_.dcb, flowControl))
+        applyConfiguration();
 }
 
 SerialFlowControl CSerialPortWinBase::flowMode()
@@ -394,15 +435,32 @@ unsigned int CSerialPortWinBase::receiveBufferSize()
 void CSerialPortWinBase::driveDtr(bool set)
 {
     Guard guard(lock());
-    if (isPortOpen())
-        EscapeCommFunction(device_, set ? SETDTR : CLRDTR);
+    if (const std::shared_ptr<PortSession> session = currentSession())
+        EscapeCommFunction(session->device, set ? SETDTR : CLRDTR);
 }
 
 void CSerialPortWinBase::driveRts(bool set)
 {
     Guard guard(lock());
-    if (isPortOpen())
-        EscapeCommFunction(device_, set ? SETRTS : CLRRTS);
+    if (const std::shared_ptr<PortSession> session = currentSession())
+        EscapeCommFunction(session->device, set ? SETRTS : CLRRTS);
+}
+
+std::shared_ptr<PortSession> CSerialPortWinBase::currentSession()
+{
+    std::lock_guard<std::mutex> guard(sessionMutex_);
+    return session_;
+}
+
+bool CSerialPortWinBase::storePortName(const char* name)
+{
+    if (name != nullptr && std::strlen(name) >= sizeof portName_) {
+        setLastError(ResultInvalidParam);
+        portName_[0] = '\0';
+        return false;
+    }
+    copyTextField(portName_, name);
+    return true;
 }
 
 bool CSerialPortWinBase::isAsynchronous() const
@@ -410,61 +468,9 @@ bool CSerialPortWinBase::isAsynchronous() const
     return ioMode() == IoModeAsynchronous;
 }
 
-int CSerialPortWinBase::readFromDevice(char* buffer, int size)
-{
-    Guard guard(lock());
-    if (!isPortOpen()) {
-        setLastError(ResultNotOpen);
-        return -1;
-    }
-    return transferOverlapped(false, buffer, size, readOverlapped_);
-}
-
-// One overlapped read or write, waited for until it completes. The caller
-// holds the lock, so a write and the event thread's read never overlap.
-int CSerialPortWinBase::transferOverlapped(bool writing, void* buffer, int size,
-                                           OVERLAPPED& overlapped)
-{
-    overlapped.Internal = 0;
-    overlapped.InternalHigh = 0;
-    overlapped.Offset = 0;
-    overlapped.OffsetHigh = 0;
-    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-
-    DWORD count = 0;
-    const BOOL done = writing
-        ? WriteFile(device_, buffer, static_cast<DWORD>(size), &count, &overlapped)
-        : ReadFile(device_, buffer, static_cast<DWORD>(size), &count, &overlapped);
-    int result = static_cast<int>(count);
-    if (!done) {
-        if (GetLastError() == ERROR_IO_PENDING) {
-            GetOverlappedResult(device_, &overlapped, &count, TRUE);
-            result = static_cast<int>(count);
-        } else {
-            setLastError(writing ? ResultWriteFailed : ResultReadFailed);
-            result = -1;
-        }
-    }
-    CloseHandle(overlapped.hEvent);
-    overlapped.hEvent = nullptr;
-    return result;
-}
-
+// Fails harmlessly while the port is closed.
 BOOL CSerialPortWinBase::applyConfiguration()
 {
-    return SetCommConfig(device_, &config_, kCommConfigSize);
-}
-
-bool CSerialPortWinBase::startEventThread()
-{
-    running_ = true;
-    const unsigned int generation = ++openGeneration_;
-    const std::uintptr_t thread =
-        _beginthreadex(nullptr, 0, &CSerialPortWinBase::commEventLoop, this, 0, nullptr);
-    if (thread == 0) {
-        running_ = false;
-        return false;
-    }
-    eventThread_ = {reinterpret_cast<HANDLE>(thread), generation};
-    return true;
+    const std::shared_ptr<PortSession> session = currentSession();
+    return session && SetCommConfig(session->device, &config_, kCommConfigSize);
 }

@@ -2,22 +2,33 @@
 
 #include "serialport/RingBuffer.h"
 #include "serialport/SerialPortBase.h"
+#include "serialport/windows/PortSession.h"
 #include "serialport/windows/Win32Api.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 // The serial backend on the Win32 communications API (and, through the POSIX
 // layer, on Linux ttys). In asynchronous mode an open port runs an event
-// thread that moves received bytes into a ring buffer and tells the listener.
+// thread that moves received bytes into a ring buffer and tells the listener;
+// when the device goes away, the thread closes the port and tells the
+// listener once (onPortLost).
+//
+// A port name must fit its 256-byte field: a longer one is refused with
+// ResultInvalidParam and leaves the port without a name, so that openPort
+// fails rather than open another device. Negative sizes and null buffers
+// are refused with ResultInvalidParam.
 class CSerialPortWinBase final : public CSerialPortBase
 {
 public:
     CSerialPortWinBase();
     explicit CSerialPortWinBase(const char* portName);
-    // Closes an open port and waits for its event thread: no thread outlives
-    // the backend. Must not run on the port's own event thread (a listener
-    // must not destroy its port).
+    // Closes an open port and waits for its event thread as closePort does.
+    // It may run inside a listener call on the event thread: that thread
+    // then ends without touching the backend again.
     ~CSerialPortWinBase() override;
 
     // Refused on an open port (last error ResultAlreadyOpen, nothing changed):
@@ -25,9 +36,13 @@ public:
     void configure(const char* portName, int baudRate, SerialParity parity,
                    SerialDataBits dataBits, SerialStopBits stopBits,
                    SerialFlowControl flowControl, unsigned int receiveBufferSize) override;
+    // Starts a fresh session: the receive buffer is emptied, the line
+    // configured in full.
     bool openPort() override;
-    // Waits for the event thread to end before the device is closed, unless
-    // called on that thread itself.
+    // Cancels the device's pending I/O and waits for the event thread to end
+    // (unless called on that thread itself), at most kCloseWaitMs: a driver
+    // that never completes a wait leaves the thread, which keeps the device
+    // open until it ends, but does not hold up the caller.
     void closePort() override;
     bool isPortOpen() override;
     int receivedByteCount() override;
@@ -58,26 +73,26 @@ public:
     void driveDtr(bool set) override;
     void driveRts(bool set) override;
 
+    static constexpr DWORD kCloseWaitMs = 2000;
+
 private:
-    static unsigned __stdcall commEventLoop(void* backend);
-    void runEventLoop();
-    void receiveQueuedBytes(HANDLE device);
+    struct EventThreadStart;
+    static unsigned __stdcall commEventLoop(void* start);
+    void runEventLoop(const std::shared_ptr<PortSession>& session);
+    DWORD receiveQueuedBytes(PortSession& session);
     void notifyListener(unsigned int usedCount, bool bufferFull);
+    void endLostPort(const std::shared_ptr<PortSession>& session);
 
+    bool startEventThread(const std::shared_ptr<PortSession>& session);
+    void endSession(const std::shared_ptr<PortSession>& session);
+    bool lockOutWriters(PortSession& session, std::chrono::steady_clock::time_point deadline);
+    void waitForRetiredThreads();
+    void releaseRetiredThreads();
+
+    std::shared_ptr<PortSession> currentSession();
+    bool storePortName(const char* name);
     bool isAsynchronous() const;
-    int readFromDevice(char* buffer, int size);
-    int transferOverlapped(bool writing, void* buffer, int size, OVERLAPPED& overlapped);
     BOOL applyConfiguration();
-    bool startEventThread();
-    void endEventThread();
-    void joinRetiredEventThread();
-    bool isRunningOnThisThread(unsigned int generation) const;
-
-    struct EventThread
-    {
-        HANDLE handle = INVALID_HANDLE_VALUE;
-        unsigned int generation = 0;
-    };
 
     char portName_[256] = {};
     int baudRate_ = 9600;
@@ -86,17 +101,15 @@ private:
     int stopBits_ = StopBitsOne;
     int flowControl_ = FlowControlNone;
     unsigned int receiveBufferSize_ = kDefaultReceiveBufferSize;
-    std::atomic<HANDLE> device_{INVALID_HANDLE_VALUE};
-    EventThread eventThread_;
-    EventThread retiredEventThread_; // ended its port from its own listener call
-    OVERLAPPED eventWaitOverlapped_{};
-    OVERLAPPED readOverlapped_{};
-    OVERLAPPED writeOverlapped_{};
     COMMCONFIG config_{};
     COMMTIMEOUTS timeouts_{};
-    std::atomic<bool> running_{false};
-    // Counts opens, so that an event thread whose port was closed from its own
-    // listener call never works on a later open of the same backend.
-    std::atomic<unsigned int> openGeneration_{0};
     std::unique_ptr<kavrio::RingBuffer<char>> receiveBuffer_;
+
+    // Never held across a wait or a device call.
+    std::mutex sessionMutex_;
+    std::shared_ptr<PortSession> session_; // null while the port is closed
+    // Sessions whose event thread may still run: it closed its own port, or
+    // outlived closePort's wait.
+    std::vector<std::shared_ptr<PortSession>> retiredSessions_;
+    std::atomic<bool> portLost_{false}; // until the next open: send fails with ResultWriteFailed
 };

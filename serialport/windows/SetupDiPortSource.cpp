@@ -1,4 +1,7 @@
-// Present COM ports from the device-setup interface and the registry.
+// Present COM ports: the devices of the COM-port interface and of the Ports
+// class (device setup), then the ports only the serial device map in the
+// registry knows, as some drivers (and wine) register no device for them.
+// Each port once; printer ports (LPT) not at all.
 #include "serialport/PortSource.h"
 
 #include <windows.h>
@@ -6,13 +9,17 @@
 #include <setupapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <set>
 
 namespace {
 
-// {86E0D1E0-8089-11D0-9CE4-08003E301F73}, the COM-port device-interface class.
-// Spelled out here so that no translation unit has to instantiate the GUID.
+// {86E0D1E0-8089-11D0-9CE4-08003E301F73}, the COM-port device-interface class,
+// and {4D36E978-E325-11CE-BFC1-08002BE10318}, the Ports (COM and LPT) setup
+// class. Spelled out here so that no translation unit has to instantiate them.
 const GUID comPortInterfaceClass = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+const GUID portsSetupClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 using WideText = wchar_t[256];
 
@@ -56,27 +63,78 @@ std::string toAnsi(const WideText& text)
     return ansi;
 }
 
-} // namespace
-
-std::vector<RawPortTexts> readPresentPorts()
+bool isPrinterPort(const std::string& portName)
 {
-    std::vector<RawPortTexts> ports;
-    HDEVINFO deviceSet =
-        SetupDiGetClassDevsW(&comPortInterfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (deviceSet == INVALID_HANDLE_VALUE)
-        return ports;
+    return _strnicmp(portName.c_str(), "LPT", 3) == 0;
+}
 
+// Port names are compared as Windows does, regardless of case; a device
+// without a port name is told apart by its instance id.
+bool isListed(const std::vector<RawPortTexts>& ports, const std::string& portName)
+{
+    return std::any_of(ports.begin(), ports.end(), [&](const RawPortTexts& port) {
+        return !portName.empty() && _stricmp(port.portName.c_str(), portName.c_str()) == 0;
+    });
+}
+
+void appendDevices(std::vector<RawPortTexts>& ports, std::set<std::wstring>& seenDevices, const GUID& setClass,
+                   DWORD flags)
+{
+    HDEVINFO deviceSet = SetupDiGetClassDevsW(&setClass, nullptr, nullptr, flags);
+    if (deviceSet == INVALID_HANDLE_VALUE)
+        return;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(deviceSet, index, &device); ++index) {
+        WideText instanceId{};
+        if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, instanceId, 255, nullptr)
+            && !seenDevices.insert(instanceId).second)
+            continue;
         WideText portName{};
         WideText hardwareId{};
         WideText friendlyName{};
         readPortName(deviceSet, device, portName);
         readDeviceProperty(deviceSet, device, SPDRP_HARDWAREID, hardwareId);
         readDeviceProperty(deviceSet, device, SPDRP_FRIENDLYNAME, friendlyName);
-        ports.push_back({toAnsi(portName), toAnsi(hardwareId), toAnsi(friendlyName)});
+        RawPortTexts port{toAnsi(portName), toAnsi(hardwareId), toAnsi(friendlyName)};
+        if (!isPrinterPort(port.portName) && !isListed(ports, port.portName))
+            ports.push_back(std::move(port));
     }
     SetupDiDestroyDeviceInfoList(deviceSet);
+}
+
+// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM: one value per present port, its data
+// the port name. Such a port has no hardware id or friendly name here.
+void appendRegistryPorts(std::vector<RawPortTexts>& ports)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;; ++index) {
+        WideText valueName{};
+        WideText portName{};
+        DWORD nameLength = 255;
+        DWORD type = 0;
+        DWORD byteLimit = sizeof portName - sizeof portName[0];
+        const LONG result = RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(portName), &byteLimit);
+        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
+            break; // past the last value
+        const std::string name = result == ERROR_SUCCESS && type == REG_SZ ? toAnsi(portName) : std::string();
+        if (!name.empty() && !isPrinterPort(name) && !isListed(ports, name))
+            ports.push_back({name, {}, {}});
+    }
+    RegCloseKey(key);
+}
+
+} // namespace
+
+std::vector<RawPortTexts> readPresentPorts()
+{
+    std::vector<RawPortTexts> ports;
+    std::set<std::wstring> seenDevices;
+    appendDevices(ports, seenDevices, comPortInterfaceClass, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    appendDevices(ports, seenDevices, portsSetupClass, DIGCF_PRESENT);
+    appendRegistryPorts(ports);
     return ports;
 }

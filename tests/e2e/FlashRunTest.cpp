@@ -196,6 +196,24 @@ TEST(FlashRun, FaultyChipsEndTheirRunsAndOnlyWholeRunsSucceed)
     EXPECT_TRUE(benches[3].driver.receiveLines().contains("B-a  2.5")) << "the banner is shown";
 }
 
+TEST(FlashRun, ALostPortEndsTheRunAndAFreshChipFlashesInTheSameWindow)
+{
+    Bench bench(ChipBehaviour::hangUpAfterBlock(2));
+    bench.prepare(700);
+    bench.driver.press("pushButtonSend");
+    const QString portLost = "Port lost: " + QString::fromStdString(bench.chip.slavePath());
+    EXPECT_EQ(bench.driver.waitForRunEnd(), portLost);
+    EXPECT_TRUE(processEventsUntil([&] { return bench.driver.logLines().endsWith("Port closed..."); }));
+    EXPECT_FALSE(bench.driver.portOpen());
+
+    ChipSimulator freshChip;
+    bench.driver.typePort(QString::fromStdString(freshChip.slavePath()));
+    bench.driver.press("pushButtonOpen");
+    bench.driver.press("pushButtonSend");
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    EXPECT_EQ(freshChip.image(), bench.firmware);
+}
+
 TEST(FlashRun, TheDemoFlashesWithoutHardware)
 {
     QString whyNot;

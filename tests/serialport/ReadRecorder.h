@@ -4,71 +4,74 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-// A read listener for tests: records every notification's readBufferLen and
-// takes up to `takeLimit` of the notified bytes from the port (all by default).
+// Polls `condition` until it holds, for up to a minute; returns whether it does.
+template <class Condition>
+bool eventually(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return condition();
+}
+
+// A listener for tests: records every read call's readBufferLen and the bytes
+// it takes from its port (up to takeLimit of those notified), and of
+// every loss the port's last error then (-1 if the port was still open).
 // Declare it before the port it listens to, so that the port, going first,
 // ends its event thread while the recorder still exists.
 class ReadRecorder : public kavrio::CSerialPortListener
 {
 public:
-    void listenTo(CSerialPort& port, unsigned int takeLimit = ~0u)
+    struct Record
+    {
+        std::vector<unsigned int> lengths;
+        std::vector<std::uint8_t> received;
+        std::vector<int> losses;
+    };
+
+    void listenTo(CSerialPort& port)
     {
         port_ = &port;
-        takeLimit_ = takeLimit;
         port.attachListener(this);
     }
 
-    // Runs on the event thread inside each notification, before the bytes are taken.
+    // Set before the port opens: the most bytes a read call takes, and what
+    // runs on the event thread at the start of each read call.
+    unsigned int takeLimit = ~0u;
     std::function<void()> duringCall;
 
     void onReadEvent(const char*, unsigned int readBufferLen) override
     {
         if (duringCall)
             duringCall();
-        std::lock_guard<std::mutex> guard(mutex_);
-        lengths_.push_back(readBufferLen);
-        std::vector<std::uint8_t> chunk(std::min(readBufferLen, takeLimit_));
+        std::vector<std::uint8_t> chunk(std::min(readBufferLen, takeLimit));
         const int taken = port_->receive(chunk.data(), static_cast<int>(chunk.size()));
-        if (taken > 0)
-            received_.insert(received_.end(), chunk.begin(), chunk.begin() + taken);
-        changed_.notify_all();
+        std::lock_guard<std::mutex> guard(mutex_);
+        record_.lengths.push_back(readBufferLen);
+        record_.received.insert(record_.received.end(), chunk.begin(), chunk.begin() + std::max(taken, 0));
     }
 
-    bool waitForCalls(std::size_t count, std::chrono::seconds limit = std::chrono::seconds(30))
+    void onPortLost(const char*) override
     {
-        std::unique_lock<std::mutex> guard(mutex_);
-        return changed_.wait_for(guard, limit, [&] { return lengths_.size() >= count; });
+        const int code = port_->isPortOpen() ? -1 : port_->lastErrorCode();
+        std::lock_guard<std::mutex> guard(mutex_);
+        record_.losses.push_back(code);
     }
 
-    bool waitForBytes(std::size_t count, std::chrono::seconds limit = std::chrono::seconds(30))
-    {
-        std::unique_lock<std::mutex> guard(mutex_);
-        return changed_.wait_for(guard, limit, [&] { return received_.size() >= count; });
-    }
-
-    std::vector<unsigned int> lengths()
+    Record record()
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        return lengths_;
-    }
-
-    std::vector<std::uint8_t> received()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return received_;
+        return record_;
     }
 
 private:
     CSerialPort* port_ = nullptr;
-    unsigned int takeLimit_ = ~0u;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<unsigned int> lengths_;
-    std::vector<std::uint8_t> received_;
+    Record record_;
 };

@@ -1,166 +1,237 @@
-// Opening, configuring and closing real ttys (the slave side of a pty). A pty
-// keeps the speed, stop bits and flow control it is given but always reports
-// 8 data bits without parity; the translation of those two is checked on the
-// termios the layer hands the kernel (TtyTermios2Test).
+// Ports on real ttys, the slave sides of ptys: opening and line settings,
+// background reception, and the event thread's life. A pty keeps the speed
+// and stop bits it is given but always reports 8 data bits without parity,
+// so those two are checked on the termios the layer hands the kernel.
 #include "serialport/SerialPort.h"
+#include "serialport/posix/TtyLineSettings.h"
+#include "tests/serialport/ReadRecorder.h"
+#include "tests/support/ProcessResources.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
+#include <asm/termbits.h>
+
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
+#include <future>
+#include <memory>
+#include <numeric>
+#include <random>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class SerialPortOnPty : public ::testing::Test
+void configure(CSerialPort& port, const PtyPair& pty, int baudRate = 115200, unsigned int receiveBufferSize = 4096,
+               SerialStopBits stopBits = StopBitsOne)
+{
+    port.configure(pty.slavePath().c_str(), baudRate, ParityNone, DataBits8, stopBits, FlowControlNone, receiveBufferSize);
+}
+
+// A port configured for a pty with the recorder listening.
+class PortOnPty : public ::testing::Test
 {
 protected:
-    void configure(int baudRate, SerialParity parity = ParityNone,
-                   SerialDataBits dataBits = DataBits8, SerialStopBits stopBits = StopBitsOne)
+    void open(unsigned int receiveBufferSize = 4096)
     {
-        port.configure(pty.slavePath().c_str(), baudRate, parity, dataBits, stopBits,
-                       FlowControlNone, 4096);
+        recorder.listenTo(port);
+        configure(port, pty, 115200, receiveBufferSize);
+        ASSERT_TRUE(port.openPort()) << port.lastErrorText();
     }
 
-    TtyLineView line() const { return TtyLineView::ofSlaveOf(pty.masterFd()); }
-
     PtyPair pty;
+    ReadRecorder recorder;
     CSerialPort port;
 };
 
-TEST_F(SerialPortOnPty, OpensRawAndCarriesBytesOut)
+// The pty's name ("/dev/pts/N") is longer than any cut of it would leave.
+TEST(SerialPortOnPty, OpensTheWholeNameExclusivelyWithItsLineSettings)
 {
-    configure(115200);
-    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
-    EXPECT_TRUE(port.isPortOpen());
-    EXPECT_TRUE(line().raw);
-    EXPECT_FALSE(line().hardwareFlow);
-    EXPECT_FALSE(line().softwareFlow);
-
-    const char bytes[] = {0x10, 0x05, '\n', '\r', 0x00, 0x7F};
-    EXPECT_EQ(port.send(bytes, sizeof bytes), static_cast<int>(sizeof bytes));
-    EXPECT_EQ(pty.read(sizeof bytes, 10s), std::vector<std::uint8_t>(bytes, bytes + sizeof bytes));
-
-    port.closePort();
-    EXPECT_FALSE(port.isPortOpen());
-}
-
-TEST_F(SerialPortOnPty, APortHeldByAnotherOpenIsAccessDenied)
-{
-    configure(115200);
-    ASSERT_TRUE(port.openPort());
+    PtyPair pty;
+    CSerialPort port;
     CSerialPort second;
-    second.configure(pty.slavePath().c_str(), 9600, ParityNone, DataBits8, StopBitsOne,
-                     FlowControlNone, 4096);
+    configure(port, pty, 14400, 4096, StopBitsTwo);
+    configure(second, pty);
+    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    const TtyLineView line = TtyLineView::ofSlaveOf(pty.masterFd());
+    EXPECT_TRUE(line.raw);
+    EXPECT_EQ(line.baudRate, 14400u);
+    EXPECT_TRUE(line.extraStopBit);
+
     EXPECT_FALSE(second.openPort());
     EXPECT_EQ(second.lastErrorCode(), 6);
-
+    configure(port, pty, 9600);
+    EXPECT_EQ(port.lastErrorCode(), 13) << "an open port keeps its configuration";
     port.closePort();
     EXPECT_TRUE(second.openPort()) << "the port is free again once closed";
 }
 
-TEST_F(SerialPortOnPty, OpeningAnOpenPortFailsAndLeavesItClosed)
+// Mark and space are the constant parity bits of CMSPAR: PARODD picks mark.
+TEST(TtyLineSettings, CarriesEveryParity)
 {
-    configure(115200);
-    ASSERT_TRUE(port.openPort());
-    EXPECT_FALSE(port.openPort());
-    EXPECT_EQ(port.lastErrorCode(), 15);
-    EXPECT_FALSE(port.isPortOpen());
+    DCB dcb{};
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 7;
+    termios2 tty{};
+    const tcflag_t parityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+    for (const tcflag_t flags : parityFlags) {
+        ASSERT_EQ(termios2ForDcb(dcb, tty), ERROR_SUCCESS);
+        EXPECT_EQ(tty.c_cflag & (PARENB | PARODD | CMSPAR | CSIZE), flags | CS7) << int(dcb.Parity);
+        ++dcb.Parity;
+    }
 }
 
-TEST_F(SerialPortOnPty, ReopensWithTheStoredSettings)
+// Bytes a listener leaves are counted again in its next call, but a new
+// session starts empty.
+TEST_F(PortOnPty, EachCallCountsWhatIsLeftOfThisSession)
 {
-    configure(57600, ParityEven, DataBits7, StopBitsTwo);
-    ASSERT_TRUE(port.openPort());
+    recorder.takeLimit = 2;
+    open();
+    const auto deliver = [&](const std::vector<std::uint8_t>& batch) {
+        const std::size_t calls = recorder.record().lengths.size();
+        pty.write(batch);
+        return eventually([&] { return recorder.record().lengths.size() > calls; });
+    };
+    ASSERT_TRUE(deliver({1, 2, 3, 4, 5}));
+    ASSERT_TRUE(deliver({6, 7, 8}));
     port.closePort();
     ASSERT_TRUE(port.openPort());
-    EXPECT_EQ(line().baudRate, 57600u);
-    EXPECT_TRUE(line().extraStopBit);
-    EXPECT_EQ(port.send("ok", 2), 2);
-    EXPECT_EQ(pty.read(2, 10s), std::vector<std::uint8_t>({'o', 'k'}));
+    ASSERT_TRUE(deliver({9}));
+    EXPECT_EQ(recorder.record().lengths, (std::vector<unsigned int>{5, 6, 1}));
+    EXPECT_EQ(recorder.record().received, (std::vector<std::uint8_t>{1, 2, 3, 4, 9}));
 }
 
-TEST_F(SerialPortOnPty, EveryBaudRateOfTheWindowReachesTheTty)
+// A batch larger than the buffer keeps its newest bytes, and a buffer past
+// its high water does not wait for the notify delay.
+TEST_F(PortOnPty, AnOverflowKeepsTheNewestBytesAndIsReportedAtOnce)
 {
-    for (int baudRate : {300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600,
-                         115200}) {
-        configure(baudRate);
-        ASSERT_TRUE(port.openPort()) << baudRate << ": " << port.lastErrorText();
-        EXPECT_EQ(line().baudRate, static_cast<unsigned int>(baudRate));
+    open(16);
+    port.setNotifyDelay(600000);
+    std::vector<std::uint8_t> bytes(20);
+    std::iota(bytes.begin(), bytes.end(), 1);
+    pty.write(bytes);
+    ASSERT_TRUE(eventually([&] { return !recorder.record().lengths.empty(); })) << "the call waited for the delay";
+    EXPECT_EQ(recorder.record().lengths.front(), 16u);
+    EXPECT_EQ(recorder.record().received, std::vector<std::uint8_t>(bytes.end() - 16, bytes.end()));
+}
+
+TEST_F(PortOnPty, AMegabyteArrivesIntactAndInOrder)
+{
+    // Bytes that do not repeat in step with any buffer size, so a lost or
+    // doubled chunk cannot line up again.
+    std::vector<std::uint8_t> bytes(1 << 20);
+    std::generate(bytes.begin(), bytes.end(), std::mt19937());
+    open();
+    pty.write(bytes);
+    ASSERT_TRUE(eventually([&] { return recorder.record().received.size() >= bytes.size(); }));
+    EXPECT_TRUE(recorder.record().received == bytes) << "bytes were lost or reordered";
+}
+
+// Under the sanitizers: a send blocked in a full pty (its master never reads)
+// while the port closes, and an event thread that closePort did not wait for,
+// would touch what was freed. In either mode; each round opens the pty that
+// the last one closed.
+TEST(SerialPortLifecycle, ClosingWhileSendingLeavesNothingBehind)
+{
+    PtyPair pty;
+    ReadRecorder recorder;
+    const std::size_t threadsBefore = countThreads();
+    for (int round = 0; round < 200; ++round) {
+        CSerialPort port;
+        recorder.listenTo(port);
+        port.setIoMode(round % 2 == 0 ? IoModeAsynchronous : IoModeSynchronous);
+        configure(port, pty);
+        ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+        pty.write({static_cast<std::uint8_t>(round)});
+        if (round % 20 == 0) {
+            ASSERT_TRUE(eventually([&] { return recorder.record().lengths.size() > std::size_t(round / 20); }));
+        }
+        std::thread sender([&] {
+            const std::vector<char> chunk(4096, 'x');
+            while (port.send(chunk.data(), static_cast<int>(chunk.size())) >= 0) {
+            }
+        });
         port.closePort();
+        sender.join();
+        ASSERT_TRUE(eventually([&] { return countThreads() == threadsBefore; })) << "a thread outlived its port";
     }
 }
 
-TEST_F(SerialPortOnPty, StopBitsReachTheTtyWithEveryDataBitCount)
+TEST(SerialPortLifecycle, ListenersMayCloseReopenAndDestroyTheirPort)
 {
-    struct Case { SerialDataBits dataBits; SerialStopBits stopBits; bool extraStopBit; };
-    const Case cases[] = {
-        {DataBits5, StopBitsOne, false}, {DataBits6, StopBitsOne, false},
-        {DataBits7, StopBitsOne, false}, {DataBits8, StopBitsOne, false},
-        {DataBits5, StopBitsOneAndHalf, true}, {DataBits6, StopBitsTwo, true},
-        {DataBits8, StopBitsTwo, true},
+    struct SelfDestroying : kavrio::CSerialPortListener
+    {
+        void onReadEvent(const char*, unsigned int) override
+        {
+            port->closePort();
+            reopened = port->openPort(); // the device is free again at once
+            port.reset();
+            destroyed.set_value();
+        }
+        std::unique_ptr<CSerialPort> port = std::make_unique<CSerialPort>();
+        bool reopened = false;
+        std::promise<void> destroyed;
     };
-    for (const Case& c : cases) {
-        configure(9600, ParityNone, c.dataBits, c.stopBits);
-        ASSERT_TRUE(port.openPort()) << c.dataBits << "/" << c.stopBits;
-        EXPECT_EQ(line().extraStopBit, c.extraStopBit) << c.dataBits << "/" << c.stopBits;
-        port.closePort();
+    PtyPair pty;
+    const std::size_t threadsBefore = countThreads();
+    std::vector<SelfDestroying> listeners(20); // each outlives the thread returning from its call
+    for (SelfDestroying& listener : listeners) {
+        configure(*listener.port, pty);
+        listener.port->attachListener(&listener);
+        ASSERT_TRUE(listener.port->openPort());
+        pty.write({1});
+        ASSERT_EQ(listener.destroyed.get_future().wait_for(60s), std::future_status::ready);
+        EXPECT_TRUE(listener.reopened);
     }
+    EXPECT_TRUE(eventually([&] { return countThreads() == threadsBefore; }));
 }
 
-TEST_F(SerialPortOnPty, PairsThatWindowsRefusesFailTheOpen)
+// The listener holds the event thread past closePort's wait: closing returns
+// anyway, while destroying the port waits for the call that may still use it.
+TEST(SerialPortLifecycle, ClosingDoesNotWaitForeverButDestroyingWaitsForTheCall)
 {
-    for (auto [dataBits, stopBits] : {std::pair{DataBits5, StopBitsTwo},
-                                      std::pair{DataBits8, StopBitsOneAndHalf}}) {
-        configure(9600, ParityNone, dataBits, stopBits);
-        EXPECT_FALSE(port.openPort());
-        EXPECT_EQ(port.lastErrorCode(), 5);
-        EXPECT_FALSE(port.isPortOpen());
-    }
+    PtyPair pty;
+    ReadRecorder recorder;
+    auto port = std::make_unique<CSerialPort>();
+    std::promise<void> held;
+    std::promise<void> release;
+    recorder.duringCall = [&] {
+        held.set_value();
+        release.get_future().wait();
+    };
+    recorder.listenTo(*port);
+    configure(*port, pty);
+    ASSERT_TRUE(port->openPort());
+    pty.write({1, 2, 3});
+    held.get_future().wait();
+    auto closing = std::async(std::launch::async, [&] { port->closePort(); });
+    ASSERT_EQ(closing.wait_for(60s), std::future_status::ready) << "closePort waits for a thread that never ends";
+    auto destroying = std::async(std::launch::async, [&] { port.reset(); });
+    EXPECT_EQ(destroying.wait_for(200ms), std::future_status::timeout) << "the port went during a call";
+    release.set_value();
+    destroying.wait();
+    EXPECT_EQ(recorder.record().lengths, std::vector<unsigned int>{3});
 }
 
-TEST_F(SerialPortOnPty, SettersApplyToAnOpenPortUnlessThePairIsRefused)
+// A pty whose master hangs up is gone for good, as an unplugged adapter is.
+TEST_F(PortOnPty, ALostDeviceClosesThePortAndIsReportedOnce)
 {
-    configure(9600);
-    ASSERT_TRUE(port.openPort());
-    port.setBaud(19200);
-    port.setDataBitCount(DataBits5);
-    EXPECT_EQ(line().baudRate, 19200u);
+    open();
+    pty.closeMaster();
+    ASSERT_TRUE(eventually([&] { return !recorder.record().losses.empty(); }));
+    // A loop that kept meeting the hang-up without a pause would take a whole core.
+    const double cpuBefore = processCpuSeconds();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(processCpuSeconds() - cpuBefore, 0.05);
+    EXPECT_EQ(recorder.record().losses, std::vector<int>{18}) << "once, with the port closed";
+    EXPECT_EQ(port.send("x", 1), -1);
+    EXPECT_EQ(port.lastErrorCode(), 17);
 
-    port.setStopBitMode(StopBitsTwo); // 5 data bits with 2 stop bits: stored, not applied
-    EXPECT_EQ(port.stopBitMode(), StopBitsTwo);
-    EXPECT_FALSE(line().extraStopBit);
-    port.setStopBitMode(StopBitsOneAndHalf);
-    EXPECT_TRUE(line().extraStopBit);
-
-    port.setFlowMode(FlowControlHardware);
-    EXPECT_TRUE(line().hardwareFlow);
-    port.setFlowMode(FlowControlSoftware);
-    EXPECT_FALSE(line().hardwareFlow);
-    EXPECT_TRUE(line().softwareFlow);
-}
-
-TEST_F(SerialPortOnPty, ConfigureIsRefusedWhileOpen)
-{
-    configure(9600);
-    ASSERT_TRUE(port.openPort());
-    port.configure("elsewhere", 115200, ParityOdd, DataBits7, StopBitsOne, FlowControlNone, 64);
-    EXPECT_EQ(port.lastErrorCode(), 13);
-    EXPECT_EQ(port.baud(), 9600);
-    EXPECT_STREQ(port.deviceName(), pty.slavePath().c_str());
-    EXPECT_EQ(line().baudRate, 9600u);
-    EXPECT_TRUE(port.isPortOpen());
-}
-
-TEST_F(SerialPortOnPty, ReceiveLineIsNotImplemented)
-{
-    configure(9600);
-    ASSERT_TRUE(port.openPort());
-    char buffer[8];
-    EXPECT_EQ(port.receiveLine(buffer, 8), -1);
-    EXPECT_EQ(port.lastErrorCode(), 2);
+    PtyPair replacement;
+    configure(port, replacement);
+    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    EXPECT_EQ(port.send("y", 1), 1);
 }
 
 } // namespace

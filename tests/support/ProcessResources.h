@@ -2,6 +2,12 @@
 
 #include <cstddef>
 
-// What this process holds right now, from /proc: threads and open file descriptors.
+// What this process holds and has used so far.
+
+// CPU seconds all threads of the process have used, user and system time.
+double processCpuSeconds();
+
+#ifndef _WIN32
+// From /proc: the threads the process has right now.
 std::size_t countThreads();
-std::size_t countOpenDescriptors();
+#endif

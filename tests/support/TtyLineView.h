@@ -1,20 +1,13 @@
 #pragma once
 
-struct termios2;
-
-// Line settings decoded from the kernel's termios2, independently of the code
-// under test: of a given termios2, or of a pty's slave side read through its
-// master (the kernel forwards termios requests on a master to its slave).
+// The line settings of a pty's slave side, read through its master (the
+// kernel forwards termios requests on a master to its slave) and decoded
+// independently of the code under test.
 struct TtyLineView
 {
     unsigned int baudRate = 0;
-    int dataBits = 0;
-    char parity = '?'; // 'N', 'O', 'E', 'M' (mark), 'S' (space)
     bool extraStopBit = false; // CSTOPB: 2 stop bits, or 1.5 with 5 data bits
-    bool hardwareFlow = false;
-    bool softwareFlow = false;
-    bool raw = false; // no echo, no line editing, no translation
+    bool raw = false;          // no echo, no line editing, no translation
 
-    static TtyLineView of(const termios2& tty);
     static TtyLineView ofSlaveOf(int masterFd);
 };

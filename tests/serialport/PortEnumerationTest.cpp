@@ -1,0 +1,129 @@
+// Port enumeration: the record every platform's port source is turned into,
+// named from the adapter table where it can be, and each platform's source.
+#include "serialport/SerialPortAssembly.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#ifdef _WIN32
+#include <cstdlib>
+#include <map>
+#else
+#include "serialport/posix/SysfsPortSource.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+#endif
+
+namespace {
+
+TEST(SerialPortAssembly, ShortensUsbIdsAndNamesThePort)
+{
+    const struct {
+        RawPortTexts raw;
+        const char* hardwareId;
+        const char* description;
+    } cases[] = {
+        {{"COM5", "USB\\VID_1A86&PID_7523&REV_0264", "USB-SERIAL CH340 (COM5)"}, "1a86:7523", "QinHeng CH340 serial converter"},
+        {{"COM6", "USB\\VID_1A86&PID_1234", "USB-SERIAL (COM6)"}, "1a86:1234", "QinHeng serial"},
+        {{"COM7", "USB\\VID_1234&PID_5678", "USB Serial Device (COM7)"}, "1234:5678", "USB Serial Device"},
+        // Another bus naming a known vendor keeps its id and its own name.
+        {{"COM8", "FTDIBUS\\VID_0403+PID_6001\\0000", "USB Serial Port (COM8)"}, "FTDIBUS\\VID_0403+PID_6001\\0000", "USB Serial Port"},
+        {{"COM3", "ACPI\\PNP0501", "Dual (COM3) (COM4)"}, "ACPI\\PNP0501", "Dual"},
+        // Adapter keys are lower-case: this one is only known by its vendor.
+        {{"COM9", "1A86:7523", "Name"}, "1A86:7523", "QinHeng serial"},
+        {{"COM2", "1a86", "Name (COM2)"}, "1a86", "Name"}, // a vendor key is no lookup key
+    };
+    for (const auto& c : cases) {
+        const SerialPortInfo info = assembleSerialPortInfo(c.raw);
+        EXPECT_EQ(info.portName, c.raw.portName);
+        EXPECT_STREQ(info.hardwareId, c.hardwareId);
+        EXPECT_STREQ(info.description, c.description);
+    }
+    const std::string longText(300, 'x');
+    EXPECT_EQ(std::string(assembleSerialPortInfo({longText, "", ""}).portName), longText.substr(0, 255));
+}
+
+#ifdef _WIN32
+// .ci/run adds a port to wine's serial device map (HARDWARE\DEVICEMAP\SERIALCOMM)
+// that no device stands for, and names it in ORVANNE_REGISTRY_ONLY_PORT.
+TEST(SerialPortEnumeration, ListsEveryPortOnceAndNoPrinterPorts)
+{
+    const char* registryOnly = std::getenv("ORVANNE_REGISTRY_ONLY_PORT");
+    if (registryOnly == nullptr)
+        GTEST_SKIP() << "needs a port that only the registry lists";
+    std::map<std::string, int> listed;
+    for (const SerialPortInfo& port : enumerateSerialPorts())
+        ++listed[port.portName];
+    EXPECT_EQ(listed[registryOnly], 1);
+    for (const auto& [name, count] : listed) {
+        EXPECT_EQ(count, 1) << name;
+        EXPECT_NE(name.substr(0, 3), "LPT");
+    }
+}
+#else
+// A sysfs tree laid out like Linux's: devices with their attribute files, each
+// tty in a "tty" folder below its device, linked from class/tty, and every
+// link relative.
+struct FakeSysfs
+{
+    ~FakeSysfs() { fs::remove_all(root); }
+
+    // Attributes are "name=text".
+    fs::path device(const fs::path& path, std::initializer_list<std::string> attributes = {}) const
+    {
+        fs::create_directories(root / path);
+        for (const std::string& attribute : attributes)
+            std::ofstream(root / path / attribute.substr(0, attribute.find('='))) << attribute.substr(attribute.find('=') + 1) << '\n';
+        return path;
+    }
+
+    void link(const fs::path& from, const fs::path& to) const
+    {
+        fs::create_directories(root / from.parent_path());
+        fs::create_directory_symlink(to.lexically_relative(from.parent_path()), root / from);
+    }
+
+    // The serial core gives its ttys a UART type (0: none there).
+    void tty(const std::string& name, const fs::path& owner, const std::string& type = "") const
+    {
+        const fs::path tty = device(owner / "tty" / name, {"type=" + type});
+        link(tty / "device", owner);
+        link("class/tty/" + name, tty);
+    }
+
+    const fs::path root = mkdtemp((fs::temp_directory_path() / "fake-sysfs-XXXXXX").string().data());
+};
+
+TEST(SysfsPortSource, ListsSerialPortsWithTheirIdsAndNamesInNaturalOrder)
+{
+    FakeSysfs sysfs;
+    const fs::path hub = sysfs.device("devices/usb1", {"idVendor=1d6b", "idProduct=0002", "product=xHCI Host Controller"});
+    // usb-serial: device, interface, port, tty.
+    sysfs.tty("ttyUSB10", sysfs.device(hub / "1-1", {"idVendor=1a86", "idProduct=7523", "bcdDevice=0264", "product=USB Serial"}) / "1-1:1.0/ttyUSB10");
+    sysfs.tty("ttyUSB2", sysfs.device(hub / "1-2", {"idVendor=67b", "idProduct=2303"}) / "1-2:1.0/ttyUSB2");
+    // Since Linux 6.5 the serial core's own devices stand between a UART and its tty.
+    const fs::path uart = sysfs.device("devices/pnp0/00:04", {"id=PNP0501\nPNP0500"});
+    sysfs.link(uart / "00:04:0/subsystem", "bus/serial-base");
+    sysfs.link(uart / "00:04:0/00:04:0.0/subsystem", "bus/serial-base");
+    sysfs.tty("ttyS0", uart / "00:04:0/00:04:0.0", "4");
+    sysfs.tty("ttyS3", sysfs.device("devices/platform/serial8250"), "0");
+    sysfs.device("devices/virtual/tty/tty1"); // no device link: no hardware
+    sysfs.link("class/tty/tty1", "devices/virtual/tty/tty1");
+
+    std::string listed;
+    for (const RawPortTexts& port : readSysfsPorts(sysfs.root))
+        listed += port.portName + " " + port.hardwareId + " " + port.friendlyName + "\n";
+    EXPECT_EQ(listed, "ttyS0 PNP0501 \n"
+                      "ttyUSB2 USB\\VID_067B&PID_2303 \n"
+                      "ttyUSB10 USB\\VID_1A86&PID_7523&REV_0264 USB Serial\n");
+    EXPECT_TRUE(readSysfsPorts("/nonexistent-sysfs").empty());
+}
+
+#endif
+
+} // namespace
