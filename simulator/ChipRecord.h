@@ -19,6 +19,8 @@ struct ChipRecord
     // The first violation of the protocol; empty while the program kept to it.
     std::string protocolError;
     bool hungUp = false;
+    // The program closed the port after the chip let go of the line.
+    bool portReleased = false;
 
     std::size_t count(ChipMessage message) const
     {

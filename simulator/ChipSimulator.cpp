@@ -84,6 +84,12 @@ bool ChipSimulator::waitUntilHungUp(std::chrono::milliseconds timeout) const
     return waitUntil([](const ChipRecord& record) { return record.hungUp; }, timeout);
 }
 
+bool ChipSimulator::waitUntilPortReleased(std::chrono::milliseconds timeout)
+{
+    pty_.releaseSlave();
+    return waitUntil([](const ChipRecord& record) { return record.portReleased; }, timeout);
+}
+
 void ChipSimulator::serve()
 {
     std::uint8_t chunk[4096];
@@ -99,8 +105,11 @@ void ChipSimulator::serve()
         const ssize_t n = read(pty_.masterFd(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return; // the line is gone; nothing more can come
+        if (n <= 0) {
+            // No program has the port open any more, and nothing can come.
+            update([](ChipRecord& record) { record.portReleased = true; });
+            return;
+        }
         if (!takeChunk(chunk, static_cast<std::size_t>(n), std::chrono::steady_clock::now()))
             return;
     }

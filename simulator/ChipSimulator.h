@@ -57,6 +57,9 @@ public:
     // Reply 35 has been written: the program's run is over.
     bool waitUntilBootExitAcknowledged(std::chrono::milliseconds timeout) const;
     bool waitUntilHungUp(std::chrono::milliseconds timeout) const;
+    // Lets go of the line and waits until the program has closed the port, so
+    // that the chip's last answer is read before the chip goes away.
+    bool waitUntilPortReleased(std::chrono::milliseconds timeout);
 
 private:
     void serve();

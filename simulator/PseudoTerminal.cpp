@@ -39,8 +39,14 @@ bool PseudoTerminal::create()
 PseudoTerminal::~PseudoTerminal()
 {
     hangUp();
+    releaseSlave();
+}
+
+void PseudoTerminal::releaseSlave()
+{
     if (heldSlaveFd_ >= 0)
         close(heldSlaveFd_);
+    heldSlaveFd_ = -1;
 }
 
 bool PseudoTerminal::writeAll(const void* data, std::size_t size)

@@ -39,6 +39,11 @@ public:
     // gone, as when a USB adapter is pulled.
     void hangUp();
 
+    // Lets go of the slave side this object holds, so that the master reports
+    // a hang-up once no program has the port open any more. Not while a
+    // program is still to come: the master would then report one at once.
+    void releaseSlave();
+
 private:
     bool create();
     bool fail(const char* what, int errorNumber);

@@ -35,6 +35,10 @@ constexpr int kCannotServe = 2;
 
 // How often a --once serve looks for Ctrl-C while it waits for the run's end.
 constexpr std::chrono::milliseconds kSignalCheckInterval = 100ms;
+// After its run a --once chip waits this long at most for the program to
+// close the port, so that the program reads the last answer before the line
+// goes away.
+constexpr std::chrono::milliseconds kPortReleaseWait = 3s;
 
 bool oneRunIsOver(const ChipRecord& record)
 {
@@ -48,15 +52,18 @@ bool stopSignalPending()
     return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
 }
 
-void serveUntilStopped(const ChipSimulator& chip, bool once, const sigset_t& stopSignals)
+void serveUntilStopped(ChipSimulator& chip, bool once, const sigset_t& stopSignals)
 {
     if (!once) {
         int signal;
         sigwait(&stopSignals, &signal);
         return;
     }
-    while (!chip.waitUntil(oneRunIsOver, kSignalCheckInterval) && !stopSignalPending()) {
+    while (!chip.waitUntil(oneRunIsOver, kSignalCheckInterval)) {
+        if (stopSignalPending())
+            return;
     }
+    chip.waitUntilPortReleased(kPortReleaseWait);
 }
 
 std::size_t framesReceived(const ChipRecord& record)

@@ -174,10 +174,8 @@ TEST_F(OrvanneFlash, WhatOrvanneChipsimReceivesIsTheFileFlashed)
     chipsim.start(ORVANNE_CHIPSIM, {"--once", "--image-out", received});
     while (!chipsim.canReadLine())
         ASSERT_TRUE(chipsim.waitForReadyRead(10000));
-    // The flasher's own verdict is left out: with --once the chip closes its
-    // side as soon as it has written its last answer, which the flasher, in
-    // the pause after its last frame, has not read yet.
-    run({"flash", imagePath, "--timeout", "1", "--port", QString::fromUtf8(chipsim.readLine()).trimmed()});
+    // The chip waits for the flasher to close the port, so its last answer is read.
+    EXPECT_EQ(run({"flash", imagePath, "--port", QString::fromUtf8(chipsim.readLine()).trimmed()}).exitCode, 0);
     ASSERT_TRUE(chipsim.waitForFinished(10000));
     EXPECT_EQ(chipsim.exitCode(), 0);
     QFile file(received);
