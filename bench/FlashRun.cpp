@@ -3,6 +3,7 @@
 // compares with the pauses the protocol mandates, and how fast each
 // acknowledgement is answered with the next block.
 #include "app/MainWindow.h"
+#include "bench/Statistics.h"
 #include "tests/support/ChipSimulator.h"
 #include "tests/support/ModalAnswerer.h"
 
@@ -33,13 +34,6 @@ template <typename T>
 T& widget(const MainWindow& window, const char* name)
 {
     return *window.findChild<T*>(QString::fromLatin1(name));
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-    return values[index];
 }
 
 // The pause the program keeps after writing a block: the first waits 100 ms,
