@@ -199,34 +199,62 @@ void CSerialPortWinBase::runEventLoop(const std::shared_ptr<PortSession>& sessio
 // Returns ERROR_SUCCESS or the error of the device call that failed.
 DWORD CSerialPortWinBase::receiveQueuedBytes(PortSession& session)
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(session.device, &errors, &status))
-        return GetLastError();
-    const DWORD queued = status.cbInQue;
-    // Too few bytes stay in the driver until a later event finds enough.
-    if (queued < static_cast<DWORD>(notifyMinimum()))
-        return ERROR_SUCCESS;
-
-    std::unique_ptr<char[]> chunk(new (std::nothrow) char[queued]);
-    if (!chunk)
-        return ERROR_SUCCESS;
     unsigned int usedCount;
     bool bufferFull;
     {
+        // The timer thread's listener may take bytes while this thread puts.
         std::lock_guard<std::recursive_mutex> guard(lock());
-        DWORD error;
-        const int got = session.read(chunk.get(), queued, error);
-        if (got < 0 || error != ERROR_SUCCESS) {
+        // The queued bytes are counted only when too few must stay in the
+        // driver, or when they might not fit the free space; else the reads
+        // take what there is.
+        DWORD wanted = receiveBuffer_->freeCount();
+        if (notifyMinimum() > 1 || session.inputQueueSize == 0 || wanted < session.inputQueueSize) {
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (!ClearCommError(session.device, &errors, &status))
+                return GetLastError();
+            if (status.cbInQue < static_cast<DWORD>(notifyMinimum()))
+                return ERROR_SUCCESS;
+            wanted = status.cbInQue;
+        }
+        const DWORD error = readIntoReceiveBuffer(session, wanted);
+        if (error != ERROR_SUCCESS) {
             setLastError(ResultReadFailed);
             return error;
         }
-        receiveBuffer_->put(chunk.get(), static_cast<unsigned int>(got));
         usedCount = receiveBuffer_->usedCount();
         bufferFull = receiveBuffer_->full();
     }
-    chunk.reset();
     notifyListener(usedCount, bufferFull);
+    return ERROR_SUCCESS;
+}
+
+// Reads up to `wanted` bytes straight into the receive buffer's free space,
+// until a read comes back short. A batch counted larger than the free space
+// goes through a side buffer and pushes out the oldest bytes, as put does.
+DWORD CSerialPortWinBase::readIntoReceiveBuffer(PortSession& session, DWORD wanted)
+{
+    DWORD error = ERROR_SUCCESS;
+    if (wanted > receiveBuffer_->freeCount()) {
+        if (overflowChunk_.size() < wanted)
+            overflowChunk_.resize(wanted);
+        const int got = session.read(overflowChunk_.data(), wanted, error);
+        if (got > 0)
+            receiveBuffer_->put(overflowChunk_.data(), static_cast<unsigned int>(got));
+        return error;
+    }
+    // The free space is one run, or two when it wraps round the storage's end.
+    while (wanted > 0) {
+        const auto run = receiveBuffer_->freeRun();
+        const DWORD size = std::min<DWORD>(wanted, run.size);
+        const int got = session.read(run.data, size, error);
+        if (got < 0 || error != ERROR_SUCCESS)
+            return error;
+        receiveBuffer_->commit(static_cast<unsigned int>(got));
+        if (static_cast<DWORD>(got) < size)
+            break;
+        wanted -= size;
+    }
     return ERROR_SUCCESS;
 }
 

@@ -176,6 +176,9 @@ bool CSerialPortWinBase::openPort()
     }
     PurgeComm(device, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     receiveBuffer_->clear();
+    COMMPROP properties{};
+    if (GetCommProperties(device, &properties))
+        session->inputQueueSize = properties.dwCurrentRxQueue;
 
     timeouts_.ReadIntervalTimeout = MAXDWORD;
     timeouts_.ReadTotalTimeoutMultiplier = 0;

@@ -80,6 +80,7 @@ private:
     static unsigned __stdcall commEventLoop(void* start);
     void runEventLoop(const std::shared_ptr<PortSession>& session);
     DWORD receiveQueuedBytes(PortSession& session);
+    DWORD readIntoReceiveBuffer(PortSession& session, DWORD wanted);
     void notifyListener(unsigned int usedCount, bool bufferFull);
     void endLostPort(const std::shared_ptr<PortSession>& session);
 
@@ -104,6 +105,7 @@ private:
     COMMCONFIG config_{};
     COMMTIMEOUTS timeouts_{};
     std::unique_ptr<kavrio::RingBuffer<char>> receiveBuffer_;
+    std::vector<char> overflowChunk_; // what a full receive buffer cannot take in one read
 
     // Never held across a wait or a device call.
     std::mutex sessionMutex_;
