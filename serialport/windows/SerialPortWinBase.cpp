@@ -203,12 +203,7 @@ bool CSerialPortWinBase::openPort()
 
 void CSerialPortWinBase::closePort()
 {
-    std::shared_ptr<PortSession> session;
-    {
-        std::lock_guard<std::mutex> guard(sessionMutex_);
-        session = std::move(session_);
-    }
-    if (session)
+    if (const std::shared_ptr<PortSession> session = takeSession())
         endSession(session);
 }
 

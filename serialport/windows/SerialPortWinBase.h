@@ -85,6 +85,7 @@ private:
     void endLostPort(const std::shared_ptr<PortSession>& session);
 
     bool startEventThread(const std::shared_ptr<PortSession>& session);
+    std::shared_ptr<PortSession> takeSession(const PortSession* expected = nullptr);
     void endSession(const std::shared_ptr<PortSession>& session);
     bool lockOutWriters(PortSession& session, std::chrono::steady_clock::time_point deadline);
     void waitForRetiredThreads();

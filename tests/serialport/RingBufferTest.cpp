@@ -8,12 +8,6 @@
 
 using kavrio::RingBuffer;
 
-TEST(RingBuffer, CapacityIsThePowerOfTwoAtOrAboveTheRequest)
-{
-    for (const auto& [requested, capacity] : {std::pair{0u, 4096u}, {1u, 1u}, {5000u, 8192u}, {0x40000001u, 4096u}, {0x80000000u, 0x80000000u}})
-        EXPECT_EQ(RingBuffer<char>::capacityFor(requested), capacity) << requested;
-}
-
 // Random puts, takes and direct fills of the free run against a plain model
 // of a ring that keeps the newest bytes: every count and every byte must
 // agree at every step.

@@ -28,6 +28,16 @@ void configure(CSerialPort& port, const PtyPair& pty, int baudRate = 115200, uns
     port.configure(pty.slavePath().c_str(), baudRate, ParityNone, DataBits8, stopBits, FlowControlNone, receiveBufferSize);
 }
 
+// The threads of this process while it has no port (at most: the first
+// port's thread may not quite have left), with what a process makes once (a
+// sanitizer's helper thread) made by that port.
+std::size_t threadsWithoutPorts(const PtyPair& pty)
+{
+    CSerialPort port;
+    configure(port, pty);
+    return port.openPort() ? (port.closePort(), countThreads()) : 0;
+}
+
 // A port configured for a pty with the recorder listening.
 class PortOnPty : public ::testing::Test
 {
@@ -132,9 +142,9 @@ TEST_F(PortOnPty, AMegabyteArrivesIntactAndInOrder)
 // the last one closed.
 TEST(SerialPortLifecycle, ClosingWhileSendingLeavesNothingBehind)
 {
-    PtyPair pty;
+    PtyPair pty; // its master never reads: sends soon block
     ReadRecorder recorder;
-    const std::size_t threadsBefore = countThreads();
+    const std::size_t threadsBefore = threadsWithoutPorts(pty);
     for (int round = 0; round < 200; ++round) {
         CSerialPort port;
         recorder.listenTo(port);
@@ -151,7 +161,7 @@ TEST(SerialPortLifecycle, ClosingWhileSendingLeavesNothingBehind)
         });
         port.closePort();
         sender.join();
-        ASSERT_TRUE(eventually([&] { return countThreads() == threadsBefore; })) << "a thread outlived its port";
+        ASSERT_TRUE(eventually([&] { return countThreads() <= threadsBefore; })) << "a thread outlived its port";
     }
 }
 
@@ -171,7 +181,7 @@ TEST(SerialPortLifecycle, ListenersMayCloseReopenAndDestroyTheirPort)
         std::promise<void> destroyed;
     };
     PtyPair pty;
-    const std::size_t threadsBefore = countThreads();
+    const std::size_t threadsBefore = threadsWithoutPorts(pty);
     std::vector<SelfDestroying> listeners(20); // each outlives the thread returning from its call
     for (SelfDestroying& listener : listeners) {
         configure(*listener.port, pty);
@@ -181,7 +191,7 @@ TEST(SerialPortLifecycle, ListenersMayCloseReopenAndDestroyTheirPort)
         ASSERT_EQ(listener.destroyed.get_future().wait_for(60s), std::future_status::ready);
         EXPECT_TRUE(listener.reopened);
     }
-    EXPECT_TRUE(eventually([&] { return countThreads() == threadsBefore; }));
+    EXPECT_TRUE(eventually([&] { return countThreads() <= threadsBefore; }));
 }
 
 // The listener holds the event thread past closePort's wait: closing returns
