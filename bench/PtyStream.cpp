@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,10 +11,16 @@
 
 namespace {
 
-constexpr std::size_t kStreamSize = 16u << 20;
 constexpr std::size_t kWriteSize = 4096;
 // How often a writer waiting for room in the pty looks whether it should stop.
 constexpr int kStopCheckMs = 100;
+
+double threadCpuSeconds()
+{
+    timespec used{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
 
 } // namespace
 
@@ -60,15 +67,27 @@ std::string StreamCheck::fault() const
         " bytes arrived";
 }
 
-MasterWriter::MasterWriter(int masterFd) : thread_([this, masterFd] { run(masterFd); })
+MasterWriter::MasterWriter(int masterFd)
+    : thread_([this, masterFd] {
+          run(masterFd);
+          cpuSeconds_ = threadCpuSeconds();
+      })
 {
 }
 
 MasterWriter::~MasterWriter()
 {
-    stop_ = true;
-    thread_.join();
+    finish();
 }
+
+double MasterWriter::finish()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    return cpuSeconds_;
+}
+
 
 void MasterWriter::run(int masterFd)
 {

@@ -14,6 +14,9 @@
 // A receiver that sees nothing for this long stops waiting: the rest counts as lost.
 constexpr std::chrono::seconds kStallLimit{5};
 
+// Long enough that a run lasts about a second.
+constexpr std::size_t kStreamSize = 96u << 20;
+
 // The bytes of one run, pseudo-random rather than a short repeating pattern
 // so that a lost or doubled chunk cannot line up with the expected bytes again.
 const std::vector<std::uint8_t>& streamBytes();
@@ -39,8 +42,8 @@ private:
 };
 
 // Writes streamBytes() to a pty master in 4 KiB writes, as fast as the pty
-// takes them, on a thread of its own. Destruction waits for the thread, and
-// stops it if the receiver gave up and the pty is full.
+// takes them, on a thread of its own. finish() (and destruction) waits for
+// the thread, and stops it if the receiver gave up and the pty is full.
 class MasterWriter
 {
 public:
@@ -50,9 +53,15 @@ public:
     MasterWriter(const MasterWriter&) = delete;
     MasterWriter& operator=(const MasterWriter&) = delete;
 
+    // Ends the writing; returns the CPU seconds the writer's thread used, so
+    // that a receiver's share of the process's CPU time can be told apart.
+    double finish();
+
 private:
     void run(int masterFd);
 
     std::atomic<bool> stop_{false};
+    double cpuSeconds_ = 0;
     std::thread thread_;
 };
+

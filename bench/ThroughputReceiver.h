@@ -33,4 +33,3 @@ using ReceiverFactory = std::unique_ptr<ThroughputReceiver> (*)(StreamCheck& che
 std::unique_ptr<ThroughputReceiver> makeReadLoopReceiver(StreamCheck& check);
 std::unique_ptr<ThroughputReceiver> makeCSerialPortReceiver(StreamCheck& check);
 std::unique_ptr<ThroughputReceiver> makeQSerialPortReceiver(StreamCheck& check);
-std::unique_ptr<ThroughputReceiver> makeLibSerialPortReceiver(StreamCheck& check);

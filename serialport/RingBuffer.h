@@ -95,6 +95,26 @@ public:
     // Drops every element.
     void clear() { read_ = write_; }
 
+    // Where the next put would store, and how many elements fit there without
+    // wrapping: a producer may fill that run directly and then commit() what
+    // it wrote. An empty buffer starts again at the front, so that all its
+    // free space is one run.
+    struct Run
+    {
+        T* data;
+        unsigned int size;
+    };
+    Run freeRun()
+    {
+        if (empty())
+            read_ = write_ = 0;
+        const unsigned int at = write_ & (capacity_ - 1);
+        return {storage_ + at, std::min(freeCount(), capacity_ - at)};
+    }
+
+    // Counts `count` elements, at most the size of the last freeRun(), as put.
+    void commit(unsigned int count) { write_ = (write_ + count) & indexMask_; }
+
     bool full() const override { return write_ == (read_ ^ capacity_); }
     bool empty() const override { return read_ == write_; }
 

@@ -22,6 +22,9 @@
 
 namespace {
 
+// The line discipline's input buffer (N_TTY_BUF_SIZE): no read returns more.
+constexpr DWORD kTtyInputBufferSize = 4096;
+
 struct CommObject final : KernelObject
 {
     explicit CommObject(int fd) : fd(fd) {}
@@ -42,7 +45,9 @@ struct CommObject final : KernelObject
     bool waitPending = false;
     bool writePending = false;
     bool waitCancelled = false;
-    int queuedAtLastEvent = 0; // input bytes the last EV_RXCHAR saw, less those read since
+    int queuedAtLastEvent = 0; // input bytes the last EV_RXCHAR counted, less those read since
+    bool queuedAtLastEventExact = false; // counted, and nothing read or purged since
+    bool queueDrained = false; // a read since the last EV_RXCHAR came back short
     COMMTIMEOUTS timeouts{};
     WakePipe waitInterrupted; // ends a pending WaitCommEvent: mask changed or cancelled
     WakePipe writeAborted;    // cuts a pending WriteFile short
@@ -166,11 +171,14 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
     while (got < 0 && errno == EINTR);
     if (got < 0 && errno != EAGAIN)
         return complete(overlapped, bytesRead, 0, win32ErrorFromErrno(errno));
-    if (got > 0) {
+    const DWORD count = got < 0 ? 0 : static_cast<DWORD>(got);
+    {
         std::lock_guard<std::mutex> guard(comm->mutex);
-        comm->queuedAtLastEvent = std::max(0, comm->queuedAtLastEvent - static_cast<int>(got));
+        comm->queuedAtLastEvent = std::max(0, comm->queuedAtLastEvent - static_cast<int>(count));
+        comm->queuedAtLastEventExact = comm->queuedAtLastEventExact && count == 0;
+        comm->queueDrained = comm->queueDrained || count < bytesToRead;
     }
-    return complete(overlapped, bytesRead, got < 0 ? 0 : static_cast<DWORD>(got), ERROR_SUCCESS);
+    return complete(overlapped, bytesRead, count, ERROR_SUCCESS);
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
@@ -342,6 +350,7 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
     if (device == nullptr)
         return FALSE;
     DWORD watched;
+    bool queueDrained;
     bool unreadBytesSeen;
     {
         std::lock_guard<std::mutex> guard(device->mutex);
@@ -351,14 +360,17 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
         device->waitPending = true;
         device->waitCancelled = false;
         device->waitOverlapped = overlapped;
-        unreadBytesSeen = device->queuedAtLastEvent > 0;
+        queueDrained = device->queueDrained;
+        unreadBytesSeen = !queueDrained && device->queuedAtLastEvent > 0;
     }
 
     // EV_RXCHAR means "characters arrived since the last event", while poll()
-    // reports a readable descriptor for as long as bytes sit unread. So the
-    // queue length is compared with what the last event saw, and while old
-    // bytes stay unread the queue is looked at again every few milliseconds.
-    // With nothing left unread, any byte is new and poll() can wait for it.
+    // reports a readable descriptor for as long as bytes sit unread. When a
+    // read has come back short since, nothing sits unread and a readable
+    // descriptor alone tells of new bytes: their count is not asked. Otherwise
+    // the queue length is compared with what the last event counted, and
+    // while old bytes stay unread the queue is looked at again every few
+    // milliseconds.
     constexpr int kUnreadBytesRecheckMs = 10;
     DWORD events = 0;
     DWORD error = ERROR_SUCCESS;
@@ -372,6 +384,8 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
             std::lock_guard<std::mutex> guard(device->mutex);
             if (queued > device->queuedAtLastEvent) {
                 device->queuedAtLastEvent = queued;
+                device->queuedAtLastEventExact = true;
+                device->queueDrained = false;
                 events = EV_RXCHAR;
                 break;
             }
@@ -390,6 +404,14 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
             break; // the mask was changed (no event) or the wait cancelled
         if (fds[0].revents & POLLNVAL) {
             error = ERROR_INVALID_HANDLE;
+            break;
+        }
+        if (queueDrained && waitForFirstByte && fds[0].revents == POLLIN) {
+            std::lock_guard<std::mutex> guard(device->mutex);
+            device->queuedAtLastEvent = 0;
+            device->queuedAtLastEventExact = false;
+            device->queueDrained = false;
+            events = EV_RXCHAR;
             break;
         }
         const int queuedNow = queuedInputBytes(device->fd);
@@ -419,21 +441,37 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
     return TRUE;
 }
 
+BOOL GetCommProperties(HANDLE comm, COMMPROP* properties)
+{
+    if (objectOf<CommObject>(comm) == nullptr)
+        return FALSE;
+    if (properties == nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    std::memset(properties, 0, sizeof(COMMPROP));
+    properties->wPacketLength = sizeof(COMMPROP);
+    properties->dwCurrentRxQueue = kTtyInputBufferSize;
+    return TRUE;
+}
+
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, COMSTAT* status)
 {
     CommObject* const device = objectOf<CommObject>(comm);
     if (device == nullptr)
         return FALSE;
-    const int queuedIn = queuedInputBytes(device->fd);
-    int queuedOut = 0;
-    if (queuedIn < 0 || ioctl(device->fd, TIOCOUTQ, &queuedOut) != 0)
+    int queuedIn = -1;
+    {
+        std::lock_guard<std::mutex> guard(device->mutex);
+        if (device->queuedAtLastEventExact)
+            queuedIn = device->queuedAtLastEvent;
+    }
+    if (queuedIn < 0 && (queuedIn = queuedInputBytes(device->fd)) < 0)
         return fail(win32ErrorFromErrno(errno));
     if (errors != nullptr)
         *errors = 0;
     if (status != nullptr) {
         status->fFlags = 0;
         status->cbInQue = static_cast<DWORD>(queuedIn);
-        status->cbOutQue = static_cast<DWORD>(queuedOut);
+        status->cbOutQue = 0;
     }
     return TRUE;
 }
@@ -454,6 +492,8 @@ BOOL PurgeComm(HANDLE comm, DWORD flags)
             return fail(win32ErrorFromErrno(errno));
         std::lock_guard<std::mutex> guard(device->mutex);
         device->queuedAtLastEvent = 0;
+        device->queuedAtLastEventExact = false;
+        device->queueDrained = true;
     }
     if ((flags & PURGE_TXCLEAR) && tcflush(device->fd, TCOFLUSH) != 0)
         return fail(win32ErrorFromErrno(errno));

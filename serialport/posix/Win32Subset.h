@@ -14,6 +14,9 @@
 //   thread is blocked in; it then fails with ERROR_OPERATION_ABORTED.
 // - A hang-up makes WaitCommEvent fail with ERROR_BAD_COMMAND, as Windows
 //   reports a removed USB adapter.
+// - ClearCommError reports the input queue as the last EV_RXCHAR counted it
+//   while nothing was read or purged since (bytes that came later are told by
+//   the next event), and never the output queue: cbOutQue is always 0.
 // - CP_ACP is UTF-8.
 // - A tty is opened exclusively: a second open, by us or by a program that
 //   honours flock or TIOCEXCL, fails with ERROR_ACCESS_DENIED.
@@ -152,10 +155,32 @@ struct COMMTIMEOUTS {
     DWORD WriteTotalTimeoutConstant;
 };
 
+// Only the size of the input queue is known (the rest reads 0, "unavailable").
+struct COMMPROP {
+    WORD wPacketLength;
+    WORD wPacketVersion;
+    DWORD dwServiceMask;
+    DWORD dwReserved1;
+    DWORD dwMaxTxQueue;
+    DWORD dwMaxRxQueue;
+    DWORD dwMaxBaud;
+    DWORD dwProvSubType;
+    DWORD dwProvCapabilities;
+    DWORD dwSettableParams;
+    DWORD dwSettableBaud;
+    WORD wSettableData;
+    WORD wSettableStopParity;
+    DWORD dwCurrentTxQueue;
+    DWORD dwCurrentRxQueue;
+    DWORD dwProvSpec1;
+    DWORD dwProvSpec2;
+    WCHAR wcProvChar[1];
+};
+
 struct COMSTAT {
     DWORD fFlags; // the status bits; always 0 here
     DWORD cbInQue;
-    DWORD cbOutQue;
+    DWORD cbOutQue; // always 0 here
 };
 
 struct OVERLAPPED {
@@ -203,5 +228,6 @@ BOOL SetCommTimeouts(HANDLE comm, COMMTIMEOUTS* timeouts);
 BOOL SetCommMask(HANDLE comm, DWORD eventMask);
 BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped);
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, COMSTAT* status);
+BOOL GetCommProperties(HANDLE comm, COMMPROP* properties);
 BOOL PurgeComm(HANDLE comm, DWORD flags);
 BOOL EscapeCommFunction(HANDLE comm, DWORD function);

@@ -24,8 +24,12 @@
 namespace {
 
 // After a wait that was aborted (wine on a pty, a resume from standby) or
-// failed at once, the loop pauses this long so that it does not spin.
+// failed at once, the loop pauses before it waits again, so that it does not
+// spin: first this long, twice as long after each further failure in a row,
+// at most kLongestBackoffMs. Under wine every wait of a pty fails after a few
+// milliseconds of work.
 constexpr DWORD kFailedWaitBackoffMs = 50;
+constexpr DWORD kLongestBackoffMs = 400;
 
 // How often closePort cancels again a write that keeps it from the lock.
 constexpr DWORD kCancelRetryMs = 10;
@@ -38,6 +42,13 @@ bool isPortLossError(DWORD error)
 {
     return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_REMOVED ||
            error == ERROR_GEN_FAILURE;
+}
+
+bool hasQueuedBytes(PortSession& session)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(session.device, &errors, &status) && status.cbInQue > 0;
 }
 
 // Waits for the next comm event; ERROR_SUCCESS with the events, or why not.
@@ -91,19 +102,33 @@ void CSerialPortWinBase::endSession(const std::shared_ptr<PortSession>& session)
     SetCommMask(session->device, 0);
     PurgeComm(session->device, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     bool deviceUnused = lockOutWriters(*session, deadline);
-    if (session->thread != INVALID_HANDLE_VALUE) {
-        const bool onItsOwnThread = session.get() == sessionOfThisThread;
+    // On its own thread the session was retired when it was taken.
+    if (session->thread != INVALID_HANDLE_VALUE && session.get() != sessionOfThisThread) {
         using std::chrono::milliseconds;
         const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
         const DWORD waitMs = static_cast<DWORD>(std::max(left, milliseconds(0)).count());
-        if (onItsOwnThread || WaitForSingleObject(session->thread, waitMs) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(session->thread, waitMs) != WAIT_OBJECT_0) {
             std::lock_guard<std::mutex> guard(sessionMutex_);
             retiredSessions_.push_back(session);
-            deviceUnused = deviceUnused && onItsOwnThread;
+            deviceUnused = false;
         }
     }
     if (deviceUnused)
         session->closeDevice();
+}
+
+// Takes the open session (`expected` only, if given) away from the port. Its
+// own thread, which cannot wait for itself, is retired in the same step, so
+// that a destructor running meanwhile on another thread waits for its turn.
+std::shared_ptr<PortSession> CSerialPortWinBase::takeSession(const PortSession* expected)
+{
+    std::lock_guard<std::mutex> guard(sessionMutex_);
+    if (!session_ || (expected != nullptr && session_.get() != expected))
+        return nullptr;
+    std::shared_ptr<PortSession> session = std::move(session_);
+    if (session.get() == sessionOfThisThread)
+        retiredSessions_.push_back(session);
+    return session;
 }
 
 // Cancels the device's pending I/O until this thread has had the lock, or
@@ -175,14 +200,22 @@ unsigned __stdcall CSerialPortWinBase::commEventLoop(void* start)
 // waiting for this thread).
 void CSerialPortWinBase::runEventLoop(const std::shared_ptr<PortSession>& session)
 {
+    DWORD backoffMs = kFailedWaitBackoffMs;
     while (session->running) {
         DWORD events = 0;
         DWORD error = waitForCommEvent(*session, events);
         if (!session->running)
             return;
-        if (error != ERROR_SUCCESS && !isPortLossError(error)) {
-            Sleep(kFailedWaitBackoffMs);
-            continue;
+        if (error == ERROR_SUCCESS) {
+            backoffMs = kFailedWaitBackoffMs;
+        } else if (!isPortLossError(error)) {
+            Sleep(backoffMs);
+            backoffMs = std::min(2 * backoffMs, kLongestBackoffMs);
+            // Where waits keep failing, bytes are still read once per pause.
+            if (!session->running || !hasQueuedBytes(*session))
+                continue;
+            events = EV_RXCHAR;
+            error = ERROR_SUCCESS;
         }
         std::lock_guard<std::recursive_mutex> turn(session->turn);
         if (!session->running)
@@ -199,34 +232,62 @@ void CSerialPortWinBase::runEventLoop(const std::shared_ptr<PortSession>& sessio
 // Returns ERROR_SUCCESS or the error of the device call that failed.
 DWORD CSerialPortWinBase::receiveQueuedBytes(PortSession& session)
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(session.device, &errors, &status))
-        return GetLastError();
-    const DWORD queued = status.cbInQue;
-    // Too few bytes stay in the driver until a later event finds enough.
-    if (queued < static_cast<DWORD>(notifyMinimum()))
-        return ERROR_SUCCESS;
-
-    std::unique_ptr<char[]> chunk(new (std::nothrow) char[queued]);
-    if (!chunk)
-        return ERROR_SUCCESS;
     unsigned int usedCount;
     bool bufferFull;
     {
+        // The timer thread's listener may take bytes while this thread puts.
         std::lock_guard<std::recursive_mutex> guard(lock());
-        DWORD error;
-        const int got = session.read(chunk.get(), queued, error);
-        if (got < 0 || error != ERROR_SUCCESS) {
+        // The queued bytes are counted only when too few must stay in the
+        // driver, or when they might not fit the free space; else the reads
+        // take what there is.
+        DWORD wanted = receiveBuffer_->freeCount();
+        if (notifyMinimum() > 1 || session.inputQueueSize == 0 || wanted < session.inputQueueSize) {
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (!ClearCommError(session.device, &errors, &status))
+                return GetLastError();
+            if (status.cbInQue < static_cast<DWORD>(notifyMinimum()))
+                return ERROR_SUCCESS;
+            wanted = status.cbInQue;
+        }
+        const DWORD error = readIntoReceiveBuffer(session, wanted);
+        if (error != ERROR_SUCCESS) {
             setLastError(ResultReadFailed);
             return error;
         }
-        receiveBuffer_->put(chunk.get(), static_cast<unsigned int>(got));
         usedCount = receiveBuffer_->usedCount();
         bufferFull = receiveBuffer_->full();
     }
-    chunk.reset();
     notifyListener(usedCount, bufferFull);
+    return ERROR_SUCCESS;
+}
+
+// Reads up to `wanted` bytes straight into the receive buffer's free space,
+// until a read comes back short. A batch counted larger than the free space
+// goes through a side buffer and pushes out the oldest bytes, as put does.
+DWORD CSerialPortWinBase::readIntoReceiveBuffer(PortSession& session, DWORD wanted)
+{
+    DWORD error = ERROR_SUCCESS;
+    if (wanted > receiveBuffer_->freeCount()) {
+        if (overflowChunk_.size() < wanted)
+            overflowChunk_.resize(wanted);
+        const int got = session.read(overflowChunk_.data(), wanted, error);
+        if (got > 0)
+            receiveBuffer_->put(overflowChunk_.data(), static_cast<unsigned int>(got));
+        return error;
+    }
+    // The free space is one run, or two when it wraps round the storage's end.
+    while (wanted > 0) {
+        const auto run = receiveBuffer_->freeRun();
+        const DWORD size = std::min<DWORD>(wanted, run.size);
+        const int got = session.read(run.data, size, error);
+        if (got < 0 || error != ERROR_SUCCESS)
+            return error;
+        receiveBuffer_->commit(static_cast<unsigned int>(got));
+        if (static_cast<DWORD>(got) < size)
+            break;
+        wanted -= size;
+    }
     return ERROR_SUCCESS;
 }
 
@@ -254,13 +315,9 @@ void CSerialPortWinBase::notifyListener(unsigned int usedCount, bool bufferFull)
 // then the listener hears of it once.
 void CSerialPortWinBase::endLostPort(const std::shared_ptr<PortSession>& session)
 {
-    {
-        std::lock_guard<std::mutex> guard(sessionMutex_);
-        if (session_ != session)
-            return; // closed meanwhile: that close is not a loss
-        session_.reset();
-        portLost_ = true;
-    }
+    if (!takeSession(session.get()))
+        return; // closed meanwhile: that close is not a loss
+    portLost_ = true;
     setLastError(ResultReadFailed);
     endSession(session);
     if (kavrio::CSerialPortListener* const lostListener = listener())

@@ -34,6 +34,8 @@ struct PortSession
     OVERLAPPED readOverlapped{};
     OVERLAPPED writeOverlapped{};
     HANDLE thread = INVALID_HANDLE_VALUE;
+    // The most bytes the driver holds for reading (0: not known).
+    DWORD inputQueueSize = 0;
     // Cleared once, when the port is closed or lost: the event thread then
     // ends without touching the backend again.
     std::atomic<bool> running{false};

@@ -176,6 +176,9 @@ bool CSerialPortWinBase::openPort()
     }
     PurgeComm(device, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     receiveBuffer_->clear();
+    COMMPROP properties{};
+    if (GetCommProperties(device, &properties))
+        session->inputQueueSize = properties.dwCurrentRxQueue;
 
     timeouts_.ReadIntervalTimeout = MAXDWORD;
     timeouts_.ReadTotalTimeoutMultiplier = 0;
@@ -200,12 +203,7 @@ bool CSerialPortWinBase::openPort()
 
 void CSerialPortWinBase::closePort()
 {
-    std::shared_ptr<PortSession> session;
-    {
-        std::lock_guard<std::mutex> guard(sessionMutex_);
-        session = std::move(session_);
-    }
-    if (session)
+    if (const std::shared_ptr<PortSession> session = takeSession())
         endSession(session);
 }
 

@@ -80,10 +80,12 @@ private:
     static unsigned __stdcall commEventLoop(void* start);
     void runEventLoop(const std::shared_ptr<PortSession>& session);
     DWORD receiveQueuedBytes(PortSession& session);
+    DWORD readIntoReceiveBuffer(PortSession& session, DWORD wanted);
     void notifyListener(unsigned int usedCount, bool bufferFull);
     void endLostPort(const std::shared_ptr<PortSession>& session);
 
     bool startEventThread(const std::shared_ptr<PortSession>& session);
+    std::shared_ptr<PortSession> takeSession(const PortSession* expected = nullptr);
     void endSession(const std::shared_ptr<PortSession>& session);
     bool lockOutWriters(PortSession& session, std::chrono::steady_clock::time_point deadline);
     void waitForRetiredThreads();
@@ -104,6 +106,7 @@ private:
     COMMCONFIG config_{};
     COMMTIMEOUTS timeouts_{};
     std::unique_ptr<kavrio::RingBuffer<char>> receiveBuffer_;
+    std::vector<char> overflowChunk_; // what a full receive buffer cannot take in one read
 
     // Never held across a wait or a device call.
     std::mutex sessionMutex_;

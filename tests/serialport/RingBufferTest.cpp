@@ -8,15 +8,9 @@
 
 using kavrio::RingBuffer;
 
-TEST(RingBuffer, CapacityIsThePowerOfTwoAtOrAboveTheRequest)
-{
-    for (const auto& [requested, capacity] : {std::pair{0u, 4096u}, {1u, 1u}, {5000u, 8192u}, {0x40000001u, 4096u}, {0x80000000u, 0x80000000u}})
-        EXPECT_EQ(RingBuffer<char>::capacityFor(requested), capacity) << requested;
-    EXPECT_EQ(RingBuffer<char>::indexMaskFor(0x80000000u), 0xFFFFFFFFu);
-}
-
-// Random puts and takes against a plain model of a ring that keeps the newest
-// bytes: every count and every byte must agree at every step.
+// Random puts, takes and direct fills of the free run against a plain model
+// of a ring that keeps the newest bytes: every count and every byte must
+// agree at every step.
 TEST(RingBuffer, AgreesWithAReferenceModel)
 {
     std::mt19937 random(20261206);
@@ -28,18 +22,24 @@ TEST(RingBuffer, AgreesWithAReferenceModel)
             SCOPED_TRACE(testing::Message() << "capacity " << capacity << " step " << step);
             const unsigned int length = random() % (2 * capacity + 2);
             std::vector<char> bytes(length);
-            if (random() % 2 == 0) {
+            if (const unsigned int operation = random() % 3; operation == 0) {
                 for (char& byte : bytes) {
                     model.push_back(byte = next++);
                     if (model.size() > capacity)
                         model.pop_front();
                 }
                 ASSERT_EQ(buffer.put(bytes.data(), length), length);
-            } else {
+            } else if (operation == 1) {
                 const unsigned int taken = buffer.take(bytes.data(), length);
                 ASSERT_EQ(taken, std::min<std::size_t>(length, model.size()));
                 for (unsigned int i = 0; i < taken; ++i, model.pop_front())
                     ASSERT_EQ(bytes[i], model.front());
+            } else {
+                const auto run = buffer.freeRun();
+                ASSERT_LE(run.size, capacity - model.size());
+                for (unsigned int i = 0; i < std::min(length, run.size); ++i)
+                    model.push_back(run.data[i] = next++);
+                buffer.commit(std::min(length, run.size));
             }
             ASSERT_EQ(buffer.usedCount(), model.size());
             ASSERT_EQ(buffer.freeCount(), capacity - model.size());
