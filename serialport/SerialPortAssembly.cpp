@@ -1,6 +1,9 @@
 #include "serialport/SerialPortAssembly.h"
 
+#include "serialport/NaturalOrder.h"
 #include "serialport/TextField.h"
+
+#include <algorithm>
 #include "serialport/UsbAdapterNames.h"
 
 #include <cstdio>
@@ -45,4 +48,15 @@ SerialPortInfo assembleSerialPortInfo(const RawPortTexts& raw)
     else
         cutPortSuffix(info.description);
     return info;
+}
+
+std::vector<SerialPortInfo> assembleSerialPorts(std::vector<RawPortTexts> raw)
+{
+    std::sort(raw.begin(), raw.end(), [](const RawPortTexts& left, const RawPortTexts& right) {
+        return naturalLess(left.portName, right.portName);
+    });
+    std::vector<SerialPortInfo> ports;
+    for (const RawPortTexts& port : raw)
+        ports.push_back(assembleSerialPortInfo(port));
+    return ports;
 }

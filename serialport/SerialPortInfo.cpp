@@ -5,8 +5,5 @@
 
 std::vector<SerialPortInfo> enumerateSerialPorts()
 {
-    std::vector<SerialPortInfo> ports;
-    for (const RawPortTexts& raw : readPresentPorts())
-        ports.push_back(assembleSerialPortInfo(raw));
-    return ports;
+    return assembleSerialPorts(readPresentPorts());
 }

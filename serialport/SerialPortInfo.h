@@ -12,7 +12,7 @@ struct SerialPortInfo {
     char hardwareId[256];  // "vvvv:pppp" for a USB device, else the system's id as read; may be empty
 };
 
-// The ports present now, in the order the system lists them. Never fails:
+// The ports present now, by name in natural order (COM2 before COM10). Never fails:
 // the list is empty when nothing can be enumerated.
 std::vector<SerialPortInfo> enumerateSerialPorts();
 

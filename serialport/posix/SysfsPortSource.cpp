@@ -1,8 +1,5 @@
 #include "serialport/posix/SysfsPortSource.h"
 
-#include "serialport/posix/NaturalOrder.h"
-
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -133,10 +130,6 @@ std::vector<RawPortTexts> readSysfsPorts(const fs::path& sysfsRoot)
          entry.increment(error))
         if (auto port = readPort(entry->path(), root))
             ports.push_back(std::move(*port));
-    // Directory order depends on the file system; operators want a stable list.
-    std::sort(ports.begin(), ports.end(), [](const RawPortTexts& left, const RawPortTexts& right) {
-        return naturalLess(left.portName, right.portName);
-    });
     return ports;
 }
 

@@ -116,11 +116,11 @@ TEST(SysfsPortSource, ListsSerialPortsWithTheirIdsAndNamesInNaturalOrder)
     sysfs.link("class/tty/tty1", "devices/virtual/tty/tty1");
 
     std::string listed;
-    for (const RawPortTexts& port : readSysfsPorts(sysfs.root))
-        listed += port.portName + " " + port.hardwareId + " " + port.friendlyName + "\n";
+    for (const SerialPortInfo& port : assembleSerialPorts(readSysfsPorts(sysfs.root)))
+        listed += std::string(port.portName) + " " + port.hardwareId + " " + port.description + "\n";
     EXPECT_EQ(listed, "ttyS0 PNP0501 \n"
-                      "ttyUSB2 USB\\VID_067B&PID_2303 \n"
-                      "ttyUSB10 USB\\VID_1A86&PID_7523&REV_0264 USB Serial\n");
+                      "ttyUSB2 067b:2303 Prolific PL2303 Serial Port\n"
+                      "ttyUSB10 1a86:7523 QinHeng CH340 serial converter\n");
 }
 
 #endif

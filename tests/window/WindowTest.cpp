@@ -132,12 +132,7 @@ TEST(Window, APortPluggedInLaterIsListedWithItsAdapterAndGoesWhenUnplugged)
         std::filesystem::create_directory_symlink(usb / "1-1:1.0" / tty, sys / "class/tty" / tty / "device");
     };
     plugIn("ttyUSB1");
-    WindowDriver driver([sys] {
-        std::vector<SerialPortInfo> ports;
-        for (const RawPortTexts& raw : readSysfsPorts(sys))
-            ports.push_back(assembleSerialPortInfo(raw));
-        return ports;
-    });
+    WindowDriver driver([sys] { return assembleSerialPorts(readSysfsPorts(sys)); });
     auto& box = driver.widget<QComboBox>("comboBoxPortName");
     ASSERT_EQ(box.count(), 1);
 

@@ -1,4 +1,4 @@
-#include "serialport/posix/NaturalOrder.h"
+#include "serialport/NaturalOrder.h"
 
 namespace {
 
