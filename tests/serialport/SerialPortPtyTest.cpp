@@ -225,7 +225,7 @@ TEST(SerialPortLifecycle, ClosingDoesNotWaitForeverButDestroyingWaitsForTheCall)
 TEST_F(PortOnPty, ALostDeviceClosesThePortAndIsReportedOnce)
 {
     open();
-    pty.closeMaster();
+    pty.hangUp();
     ASSERT_TRUE(eventually([&] { return !recorder.record().losses.empty(); }));
     // A loop that kept meeting the hang-up without a pause would take a whole core.
     const double cpuBefore = processCpuSeconds();

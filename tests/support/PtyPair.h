@@ -1,25 +1,20 @@
 #pragma once
 
+#include "simulator/PseudoTerminal.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-// A pseudo-terminal pair for serial tests: the test holds the master side and
-// plays the device; the code under test opens slavePath() like a serial port.
-class PtyPair
+// The product's pseudo-terminal as a test fixture: the test holds the master
+// side and plays the device; the code under test opens slavePath() like a
+// serial port. Aborts the test program when no pty can be had or the master
+// cannot be written, so that a test never goes on without its device.
+class PtyPair : public PseudoTerminal
 {
 public:
-    // Aborts the test program with a message if no pty can be had.
     PtyPair();
-    ~PtyPair();
-
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
-
-    const std::string& slavePath() const { return slavePath_; }
-    int masterFd() const { return masterFd_; }
 
     // Writes every byte to the master (the bytes the "device" sends).
     void write(const void* data, std::size_t size);
@@ -28,11 +23,4 @@ public:
     // Reads from the master until `count` bytes have come or `timeout` passed;
     // returns what came.
     std::vector<std::uint8_t> read(std::size_t count, std::chrono::milliseconds timeout);
-
-    // Hangs up: the slave side then sees the device gone.
-    void closeMaster();
-
-private:
-    int masterFd_ = -1;
-    std::string slavePath_;
 };
