@@ -15,7 +15,7 @@ public:
 
     bool open(const std::string& slavePath, std::string& whyNot) override
     {
-        return openOnPty(port_, slavePath, this, whyNot);
+        return openOnPty(port_, slavePath, this, whyNot, kReceiveBufferSize);
     }
 
     void receive() override
@@ -32,18 +32,22 @@ public:
     }
 
 private:
-    // Takes what the call counts, all of it: the receive buffer holds kReadSize.
+    // Takes what the call counts, all of it.
     void onReadEvent(const char*, unsigned int readBufferLen) override
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        char bytes[kReadSize];
-        const int got = port_.receive(bytes, static_cast<int>(std::min<std::size_t>(readBufferLen, sizeof bytes)));
+        const int got = port_.receive(bytes_, static_cast<int>(std::min<std::size_t>(readBufferLen, sizeof bytes_)));
         if (got > 0)
-            check_.take(bytes, static_cast<std::size_t>(got));
+            check_.take(bytes_, static_cast<std::size_t>(got));
         if (check_.done())
             finished_.notify_one();
     }
 
+    // Sized as a user who wants throughput sizes it: QSerialPort's buffer has
+    // no limit, and a larger buffer lets the event thread read several of the
+    // pty's chunks in one turn.
+    static constexpr unsigned int kReceiveBufferSize = 65536;
+    char bytes_[kReceiveBufferSize];
     std::mutex mutex_; // guards check_
     std::condition_variable finished_;
     // Last, so that its event thread has ended before the members above go.
