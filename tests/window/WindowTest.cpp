@@ -73,6 +73,12 @@ TEST(Window, ClearEmptiesThePanesAndACancelledChoiceForgetsTheFile)
     driver.pressAndAnswer("pushButtonLoadFirmware"); // cancelled
     EXPECT_EQ(driver.text("labelFirmware_1"), "No file loaded");
     EXPECT_FALSE(driver.widget<QPushButton>("pushButtonSend").isEnabled());
+
+    // A pane keeps its newest 10,000 lines, however long a run goes on.
+    for (int i = 0; i < 10'010; ++i)
+        driver.window->logMessage("line %d", i);
+    EXPECT_EQ(driver.logLines().size(), 10'000);
+    EXPECT_EQ(driver.logLines().first(), "line 10");
 }
 
 TEST(Window, ADroppedFileIsChosenAndWhatCannotBeFlashedIsRefused)
