@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -89,7 +91,9 @@ TEST(Window, ADroppedFileIsChosenAndWhatCannotBeFlashedIsRefused)
     drop(*driver.window, firmware);
     EXPECT_EQ(driver.text("labelFirmware_1"), firmware);
 
-    for (const QString& refused : {folder.path(), writeFile(folder, "notes.txt")}) {
+    const QString fifo = folder.filePath("fifo.bin");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& refused : {folder.path(), writeFile(folder, "notes.txt"), fifo}) {
         driver.answerer.arm();
         drop(*driver.window, refused);
         EXPECT_TRUE(driver.answerer.answered()) << "a box says why";
