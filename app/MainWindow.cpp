@@ -250,8 +250,18 @@ void MainWindow::on_pushButtonCancel_clicked()
     sequence->cancel();
 }
 
+// While a run is in progress only Cancel is enabled of the buttons that act.
+void MainWindow::setRunButtons(bool running)
+{
+    for (QPushButton* button : {form->pushButtonSend, form->pushButtonLoadFirmware, form->pushButtonReset,
+                                form->pushButtonOpen, form->pushButtonClear})
+        button->setEnabled(!running);
+    form->pushButtonCancel->setEnabled(running);
+}
+
 void MainWindow::showRunStarted()
 {
+    setRunButtons(true);
     showRunProgress();
     runStatusTick.start(kRunStatusIntervalMs);
 }
@@ -271,6 +281,7 @@ void MainWindow::showRunProgress()
 
 void MainWindow::showRunEnded(const RunResult& result)
 {
+    setRunButtons(false);
     runStatusTick.stop();
     const QString sha256 = result.image ? result.image->sha256Hex() : QString();
     runStatus->ended(result, sha256);

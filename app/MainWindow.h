@@ -89,6 +89,7 @@ private:
     void restoreChoices();
     void rememberChoices() const;
     // The run's effects on the GUI thread.
+    void setRunButtons(bool running);
     void showRunStarted();
     void showBlockSent(std::uint32_t block, std::uint32_t blockCount);
     void showRunProgress();

@@ -41,7 +41,6 @@ void MainWindow::SequenceHostOnWindow::showReceived(const QString& text)
 void MainWindow::SequenceHostOnWindow::runStarted()
 {
     pause_.restore();
-    setRunning(true);
     window_.runOnGuiThread([this] { window_.showRunStarted(); });
 }
 
@@ -53,20 +52,7 @@ void MainWindow::SequenceHostOnWindow::blockSent(std::uint32_t block, std::uint3
 void MainWindow::SequenceHostOnWindow::runEnded(const RunResult& result)
 {
     pause_.cut();
-    setRunning(false);
     window_.runOnGuiThread([this, result] { window_.showRunEnded(result); });
-}
-
-// While a run is in progress only Cancel is enabled of the buttons that act.
-void MainWindow::SequenceHostOnWindow::setRunning(bool running)
-{
-    MainWindowForm& form = *window_.form;
-    window_.runOnGuiThread([&form, running] {
-        for (QPushButton* button : {form.pushButtonSend, form.pushButtonLoadFirmware,
-                                    form.pushButtonReset, form.pushButtonOpen, form.pushButtonClear})
-            button->setEnabled(!running);
-        form.pushButtonCancel->setEnabled(running);
-    });
 }
 
 QLabel* MainWindow::SequenceHostOnWindow::labelOf(InfoLabel label) const

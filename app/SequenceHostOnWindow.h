@@ -26,7 +26,6 @@ public:
 
 private:
     QLabel* labelOf(InfoLabel label) const;
-    void setRunning(bool running);
 
     MainWindow& window_;
     InterruptiblePause pause_;
