@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // A whole regular file, read without ever blocking on anything that is not
@@ -20,4 +22,11 @@ struct RegularFileRead
 
 // Opens path for reading without waiting for a writer, and reads the file
 // only when that open file is a regular one of at most sizeLimit bytes.
+// Implemented per operating system.
 RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit);
+
+// Reads an open regular file of the given size: readSome reads at most n
+// bytes into its buffer and returns how many, 0 at the end or on an error.
+// What the per-system readers share.
+RegularFileRead readWholeFile(std::uint64_t size, std::uint64_t sizeLimit,
+                              const std::function<std::size_t(std::uint8_t* buffer, std::size_t n)>& readSome);
