@@ -44,7 +44,7 @@ InterruptNotifier::~InterruptNotifier()
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 int wakeRead = -1;
 int wakeWrite = -1;
