@@ -75,14 +75,7 @@ FlashDialogue::Step FlashDialogue::startFlash(const ImageLoad& load)
 
 FlashDialogue::Step FlashDialogue::startFlash(std::shared_ptr<const FirmwareImage> image)
 {
-    Step step;
-    if (running_ || !image)
-        return step;
-    beginRun(step, false);
-    image_ = std::move(image);
-    blockCount_ = image_->blockCount();
-    requestBootMode(step);
-    return step;
+    return startFlashOf(std::move(image), false);
 }
 
 FlashDialogue::Step FlashDialogue::startFactoryReset()
@@ -108,13 +101,18 @@ FlashDialogue::Step FlashDialogue::probe()
 
 FlashDialogue::Step FlashDialogue::startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image)
 {
+    return startFlashOf(std::move(image), true);
+}
+
+FlashDialogue::Step FlashDialogue::startFlashOf(std::shared_ptr<const FirmwareImage> image, bool awaitingChip)
+{
     Step step;
     if (running_ || !image)
         return step;
     beginRun(step, false);
     image_ = std::move(image);
     blockCount_ = image_->blockCount();
-    awaitingChip_ = true;
+    awaitingChip_ = awaitingChip;
     requestBootMode(step);
     return step;
 }

@@ -115,6 +115,7 @@ private:
     enum class Awaiting { Nothing, BootReady, BlockWritten, TransferEnded, BootExited, FactoryResetDone };
 
     Step stepOfRun() const;
+    Step startFlashOf(std::shared_ptr<const FirmwareImage> image, bool awaitingChip);
     void beginRun(Step& step, bool factoryReset);
     void requestBootMode(Step& step);
     void endRun(Step& step, RunOutcome outcome, const QString& reason);
