@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QDir>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,11 +115,20 @@ TEST_F(ProductionLine, ARecordThatCannotTakeTheRowsIsRefusedUntouched)
     const QString link = folder.filePath("link.csv");
     ASSERT_TRUE(QFile::link(imagePath, link));
     const QString foreign = writeFile("other.csv", "time,port\r\n2026,COM3\r\n");
-    for (const QString& record : {imagePath, link, foreign}) {
+    // Another program holds this one locked, and keeps it so.
+    const QString locked = writeFile("locked.csv", {});
+    const int lockedFd = ::open(QFile::encodeName(locked).constData(), O_RDONLY);
+    ASSERT_EQ(flock(lockedFd, LOCK_EX), 0);
+    const std::map<QString, QString> refusals{{imagePath, "it is the same file as " + imagePath},
+                                              {link, "it is the same file as " + imagePath},
+                                              {foreign, "it holds other columns (its first line is \"time,port\")"},
+                                              {locked, "another program has held it locked for 5 s"}};
+    for (const auto& [record, says] : refusals) {
         const Outcome outcome = run(QStringList{"flash", imagePath, "--record", record} + portOptions());
         EXPECT_EQ(outcome.exitCode, 2) << record.toStdString();
-        EXPECT_TRUE(outcome.err.contains(record == foreign ? "other columns" : "the same file as")) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(says)) << outcome.err.toStdString();
     }
+    ::close(lockedFd);
     QFile firmware(imagePath);
     ASSERT_TRUE(firmware.open(QIODevice::ReadOnly));
     EXPECT_EQ(firmware.readAll().size(), 300);
