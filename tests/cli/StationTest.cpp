@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <csignal>
 #include <future>
 
@@ -59,10 +60,16 @@ TEST_F(OrvanneFlash, AStationFlashesBoardAfterBoardOnEachPortUntilCtrlC)
             flashed.push_back(std::async(std::launch::async, [&board] {
                 std::vector<std::uint8_t> kept;
                 board.chip().waitUntil([&](const ChipRecord& seen) {
-                    if (seen.count(ChipMessage::BootExited) == 1 && seen.count(ChipMessage::BootModeRequest) == 1)
+                    const auto exited = std::find_if(seen.events.begin(), seen.events.end(), [](const ChipEvent& event) {
+                        return event.message == ChipMessage::BootExited;
+                    });
+                    const bool askedAgain = std::any_of(exited, seen.events.end(), [](const ChipEvent& event) {
+                        return event.message == ChipMessage::BootModeRequest;
+                    });
+                    if (exited != seen.events.end() && !askedAgain)
                         kept = seen.image;
-                    return seen.count(ChipMessage::BootModeRequest) == 2;
-                }, 20s);
+                    return exited != seen.events.end() && askedAgain;
+                }, 30s);
                 return kept;
             }));
         }
