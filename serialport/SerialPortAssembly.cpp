@@ -56,7 +56,9 @@ std::vector<SerialPortInfo> assembleSerialPorts(std::vector<RawPortTexts> raw)
         return naturalLess(left.portName, right.portName);
     });
     std::vector<SerialPortInfo> ports;
-    for (const RawPortTexts& port : raw)
-        ports.push_back(assembleSerialPortInfo(port));
+    for (const RawPortTexts& port : raw) {
+        if (!port.portName.empty())
+            ports.push_back(assembleSerialPortInfo(port));
+    }
     return ports;
 }
