@@ -11,7 +11,7 @@
 // when the port is destroyed from inside the timer thread's own call.
 struct DelayedNotifier::Timer
 {
-    explicit Timer(std::shared_ptr<ListenerGate> gate) : gate(std::move(gate)) {}
+    explicit Timer(std::shared_ptr<ListenerGate> sharedGate) : gate(std::move(sharedGate)) {}
 
     const std::shared_ptr<ListenerGate> gate;
     std::mutex mutex;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 bool isSerialPortTty(int fd)
 {
@@ -20,13 +21,13 @@ bool isSerialPortTty(int fd)
     std::ifstream table("/proc/tty/drivers");
     std::ostringstream text;
     text << table.rdbuf();
-    const std::string type = ttyDriverType(text.str(), major(status.st_rdev), minor(status.st_rdev));
-    return type.empty() || type == "serial" || type == "pty:slave";
+    return isSerialLine(text.str(), major(status.st_rdev), minor(status.st_rdev));
 }
 
 // Lines read "name  /dev/node  major  minors  type", minors as "first-last"
-// or as one number.
-std::string ttyDriverType(std::string_view driverTable, unsigned int major, unsigned int minor)
+// or as one number; the type is "serial", "pty:slave", "console",
+// "system:vtmaster" and so on.
+bool isSerialLine(std::string_view driverTable, unsigned int major, unsigned int minor)
 {
     std::istringstream lines{std::string(driverTable)};
     std::string line;
@@ -40,7 +41,7 @@ std::string ttyDriverType(std::string_view driverTable, unsigned int major, unsi
         const unsigned long first = std::strtoul(minors.c_str(), &end, 10);
         const unsigned long last = *end == '-' ? std::strtoul(end + 1, nullptr, 10) : first;
         if (minor >= first && minor <= last)
-            return type;
+            return type == "serial" || type == "pty:slave";
     }
-    return {};
+    return true;
 }

@@ -3,6 +3,7 @@
 // and stop bits it is given but always reports 8 data bits without parity,
 // so those two are checked on the termios the layer hands the kernel.
 #include "serialport/SerialPort.h"
+#include "serialport/posix/SerialTty.h"
 #include "serialport/posix/TtyLineSettings.h"
 #include "tests/serialport/PortOnPty.h"
 #include "tests/serialport/ReadRecorder.h"
@@ -108,6 +109,23 @@ TEST(SerialPortOnPty, RefusesTheControllingTerminal)
         << "the child hangs";
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: another error, 3: no controlling terminal";
+}
+
+// Only serial lines and ptys are ports; consoles and the like are not, as
+// the kernel's tty driver table tells.
+TEST(SerialTty, TellsSerialLinesFromConsolesByTheDriverTable)
+{
+    const std::string table = "/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+                              "serial               /dev/ttyS       4      64 serial\n"
+                              "usbserial            /dev/ttyUSB   188 0-511 serial\n"
+                              "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
+                              "unknown              /dev/tty        4 1-63 console\n";
+    EXPECT_FALSE(isSerialLine(table, 4, 1)) << "a virtual console";
+    EXPECT_FALSE(isSerialLine(table, 5, 0)) << "the controlling terminal's alias";
+    EXPECT_TRUE(isSerialLine(table, 4, 64));
+    EXPECT_TRUE(isSerialLine(table, 188, 300));
+    EXPECT_TRUE(isSerialLine(table, 136, 7));
+    EXPECT_TRUE(isSerialLine(table, 4, 65)) << "no driver claims it";
 }
 
 // Mark and space are the constant parity bits of CMSPAR: PARODD picks mark.
