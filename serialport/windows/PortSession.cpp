@@ -69,11 +69,24 @@ int PortSession::read(void* buffer, DWORD size, DWORD& error)
 
 int PortSession::write(const void* data, DWORD size, DWORD timeoutMs, DWORD& error)
 {
-    std::lock_guard<std::timed_mutex> writing(writeMutex_);
-    if (!running) {
-        error = ERROR_OPERATION_ABORTED;
-        return -1;
+    {
+        std::unique_lock<std::mutex> guard(writeMutex_);
+        writeEnded_.wait(guard, [this] { return !writing_ || !running; });
+        if (!running) {
+            error = ERROR_OPERATION_ABORTED;
+            return -1;
+        }
+        writing_ = true;
     }
+    const int count = writeAlone(data, size, timeoutMs, error);
+    std::lock_guard<std::mutex> guard(writeMutex_);
+    writing_ = false;
+    writeEnded_.notify_all();
+    return count;
+}
+
+int PortSession::writeAlone(const void* data, DWORD size, DWORD timeoutMs, DWORD& error)
+{
     if (timeoutMs != writeTimeoutMs_) {
         COMMTIMEOUTS timeouts = timeoutsWithWriteLimit(timeoutMs);
         SetCommTimeouts(device, &timeouts);
@@ -140,8 +153,9 @@ bool PortSession::pause(DWORD milliseconds)
 
 bool PortSession::lockOutWriters(std::chrono::steady_clock::time_point deadline)
 {
-    std::unique_lock<std::timed_mutex> writing(writeMutex_, std::defer_lock);
-    while (!writing.try_lock_for(kCancelRetry)) {
+    std::unique_lock<std::mutex> guard(writeMutex_);
+    writeEnded_.notify_all(); // writers waiting for their turn see the session stopped
+    while (!writeEnded_.wait_for(guard, kCancelRetry, [this] { return !writing_; })) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         CancelIoEx(device, nullptr);

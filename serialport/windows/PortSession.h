@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -28,8 +29,8 @@ struct PortSession
     // bytes read, or -1 if the call failed at once; `error` tells how it ended.
     int read(void* buffer, DWORD size, DWORD& error);
 
-    // One write, one at a time (it takes the write lock, never the backend's
-    // lock), ended by the driver or by this side after `timeoutMs`: then it
+    // One write, one at a time (it waits for the one under way, never for
+    // the backend's lock), ended by the driver or by this side after `timeoutMs`: then it
     // returns the bytes that went out, with success or a time-out code in
     // `error`. -1 if the call failed at once or the session is stopped.
     int write(const void* data, DWORD size, DWORD timeoutMs, DWORD& error);
@@ -49,9 +50,9 @@ struct PortSession
     // Pauses the calling (event) thread; false, at once, if the session stops.
     bool pause(DWORD milliseconds);
 
-    // After stop: cancels the write under way until this thread has the
-    // write lock, or the deadline passed (then false: a write still uses the
-    // device). Writes that come later find the session stopped.
+    // After stop: cancels the write under way until it has ended, or the
+    // deadline passed (then false: a write still uses the device). Writes
+    // that come later, or wait for their turn, find the session stopped.
     bool lockOutWriters(std::chrono::steady_clock::time_point deadline);
 
     // Closes the device at once. Only when nothing can be using it: the
@@ -78,8 +79,12 @@ struct PortSession
     std::recursive_mutex turn;
 
 private:
+    int writeAlone(const void* data, DWORD size, DWORD timeoutMs, DWORD& error);
+
     HANDLE stopEvent_;
-    std::timed_mutex writeMutex_; // guards the two below
+    std::mutex writeMutex_; // guards writing_
+    std::condition_variable writeEnded_;
+    bool writing_ = false; // a write is under way; it alone uses the two below
     OVERLAPPED writeOverlapped_{};
     DWORD writeTimeoutMs_ = 0; // what the driver was last told
 };
