@@ -7,7 +7,7 @@
 #include <mutex>
 
 // Line settings. The numbers are those of the Win32 DCB, so the Windows backend
-// stores them unchanged; the window passes combo-box indexes straight in.
+// stores them unchanged.
 enum SerialParity : int {
     ParityNone = 0,
     ParityOdd = 1,

@@ -515,6 +515,8 @@ DWORD CSerialPortWinBase::readIntoReceiveBuffer(PortSession& session, DWORD want
 // shuts the gate, and waits there for a call that began before.
 void CSerialPortWinBase::notifyListener(const PortSession& session, unsigned int usedCount, bool bufferFull)
 {
+    if (!session.running)
+        return; // closing: nothing more to arm either
     const int delay = notifyDelay();
     // A full buffer, or one past the high water, cannot wait for the line to
     // go quiet: it is reported at once.
