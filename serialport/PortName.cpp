@@ -31,7 +31,7 @@ std::string win32DevicePath(std::string_view portName)
 
 #ifdef _WIN32
 
-bool isSamePort(std::string_view left, std::string_view right)
+bool isSamePortName(std::string_view left, std::string_view right)
 {
     left = withoutDevicePrefix(left);
     right = withoutDevicePrefix(right);
@@ -49,7 +49,7 @@ std::string ttyPathOf(std::string_view portName)
     return "/dev/" + std::string(name);
 }
 
-bool isSamePort(std::string_view left, std::string_view right)
+bool isSamePortName(std::string_view left, std::string_view right)
 {
     return ttyPathOf(left) == ttyPathOf(right);
 }

@@ -9,7 +9,7 @@
 // of the device prefix: "com5", "COM5" and "\\.\COM5" are one port. On POSIX
 // systems a tty name is also its path under /dev: "ttyUSB0", "/dev/ttyUSB0"
 // and "\\.\ttyUSB0" are one port; case counts.
-bool isSamePort(std::string_view left, std::string_view right);
+bool isSamePortName(std::string_view left, std::string_view right);
 
 // The path the backend opens for a port name: "\\.\" and the name, unless
 // the name starts with that prefix already ("\\.\COM10" stays as typed).

@@ -100,7 +100,7 @@ bool SessionKeeper::waitForRetired(const char* portName)
     std::lock_guard<std::mutex> guard(mutex_);
     retired_.insert(retired_.end(), running.begin(), running.end());
     return std::none_of(running.begin(), running.end(), [&](const std::shared_ptr<PortSession>& session) {
-        return session->deviceOpen && isSamePort(session->portName, portName);
+        return session->deviceOpen && isSamePortName(session->portName, portName);
     });
 }
 

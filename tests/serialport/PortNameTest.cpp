@@ -12,14 +12,14 @@ namespace {
 TEST(PortName, TellsWhichNamesDenoteOnePort)
 {
 #ifdef _WIN32
-    EXPECT_TRUE(isSamePort("COM5", "com5"));
-    EXPECT_TRUE(isSamePort("\\\\.\\COM5", "cOm5"));
-    EXPECT_FALSE(isSamePort("COM5", "COM50"));
+    EXPECT_TRUE(isSamePortName("COM5", "com5"));
+    EXPECT_TRUE(isSamePortName("\\\\.\\COM5", "cOm5"));
+    EXPECT_FALSE(isSamePortName("COM5", "COM50"));
 #else
-    EXPECT_TRUE(isSamePort("/dev/ttyUSB0", "ttyUSB0"));
-    EXPECT_TRUE(isSamePort("\\\\.\\ttyUSB0", "/dev/ttyUSB0"));
-    EXPECT_FALSE(isSamePort("ttyusb0", "ttyUSB0"));
-    EXPECT_FALSE(isSamePort("/tmp/ttyUSB0", "ttyUSB0"));
+    EXPECT_TRUE(isSamePortName("/dev/ttyUSB0", "ttyUSB0"));
+    EXPECT_TRUE(isSamePortName("\\\\.\\ttyUSB0", "/dev/ttyUSB0"));
+    EXPECT_FALSE(isSamePortName("ttyusb0", "ttyUSB0"));
+    EXPECT_FALSE(isSamePortName("/tmp/ttyUSB0", "ttyUSB0"));
 #endif
     EXPECT_EQ(win32DevicePath("COM10"), "\\\\.\\COM10");
     EXPECT_EQ(win32DevicePath("\\\\.\\COM10"), "\\\\.\\COM10");
