@@ -3,6 +3,7 @@
 #include "serialport/PortName.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace {
