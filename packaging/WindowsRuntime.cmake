@@ -31,11 +31,17 @@ endif()
 # our programs link the same DLLs, so that each process has one C++ runtime.
 # MSVC: the Visual C++ runtime DLLs, installed beside the programs.
 if(MINGW)
+  get_filename_component(compilerDir "${CMAKE_CXX_COMPILER}" DIRECTORY)
   foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                     OUTPUT_VARIABLE dllPath OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${dllPath}" OR NOT EXISTS "${dllPath}")
-      message(FATAL_ERROR "The compiler does not know where its runtime DLL ${dll} is")
+    # Debian's cross compiler keeps them with its libraries, a Windows MinGW
+    # beside gcc.exe.
+    if(NOT IS_ABSOLUTE "${dllPath}")
+      set(dllPath ${compilerDir}/${dll})
+    endif()
+    if(NOT EXISTS "${dllPath}")
+      message(FATAL_ERROR "${dll}, MinGW's runtime, is neither on the compiler's library path nor beside it")
     endif()
     install(FILES ${dllPath} DESTINATION ${CMAKE_INSTALL_BINDIR})
   endforeach()
