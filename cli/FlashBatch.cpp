@@ -116,8 +116,9 @@ void FlashBatch::onRunFinished(std::size_t index, const RunResult& result)
     }
     const bool allEnded = std::all_of(progress_.begin(), progress_.end(),
                                       [](const BoardProgress& board) { return board.result.has_value(); });
-    if (!allEnded)
+    if (!allEnded || ended_)
         return;
+    ended_ = true;
     clockTicks_.stop();
     view_.ended(progress_);
     emit finished(exitCode());

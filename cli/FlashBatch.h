@@ -55,4 +55,5 @@ private:
     ProgressView::Boards progress_;
     QTimer clockTicks_;
     bool interrupted_ = false;
+    bool ended_ = false;
 };
