@@ -1,5 +1,7 @@
 #include "simulator/BootloaderSession.h"
 
+#include "simulator/HostPauses.h"
+
 #include <utility>
 
 namespace {
@@ -18,6 +20,11 @@ ChipReaction BootloaderSession::handle(const ChipFrame& frame, ChipRecord& recor
     // A mute chip follows no dialogue; the record still shows what came.
     if (behaviour_.mode == ChipBehaviour::Mode::Silent)
         return {};
+    if (behaviour_.expectProtocolPauses) {
+        const std::string tooSoon = hostPauseViolation(record.events);
+        if (!tooSoon.empty())
+            return refuse(tooSoon, record);
+    }
 
     switch (frame.message) {
     case ChipMessage::BootModeRequest:

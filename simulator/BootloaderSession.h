@@ -26,8 +26,9 @@ struct ChipReaction
 
 // The bootloader's side of the dialogue, without the line: which frame may
 // come when, what the chip answers, and the faults of the dialogue it commits
-// (silence, hang-up, banner, restart, wrong reply). How answers go onto the
-// line, and how long writing takes, is the simulator's business.
+// (silence, hang-up, banner, restart, wrong reply), and, when asked, whether
+// the program kept its pauses. How answers go onto the line, and how long
+// writing takes, is the simulator's business.
 class BootloaderSession
 {
 public:

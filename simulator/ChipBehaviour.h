@@ -52,6 +52,9 @@ struct ChipBehaviour
     // The chip answers a block first and writes it afterwards: unsafe for a
     // program that sends the next frame as soon as the answer is in.
     bool ackBeforeWrite = false;
+    // A frame that comes sooner than the pause the program has to keep after
+    // what came before it is a violation.
+    bool expectProtocolPauses = false;
 
     static ChipBehaviour silent() { return of(Mode::Silent); }
     static ChipBehaviour hangUpAfterBlock(std::uint16_t block) { return atBlockOf(Mode::HangUp, block); }
