@@ -84,6 +84,8 @@ void printSummary(const ChipRecord& record)
         std::printf("0");
     else
         std::printf("1 (%s)", record.protocolError.c_str());
+    if (record.droppedBytes > 0)
+        std::printf(", bytes lost: %zu", record.droppedBytes);
     std::printf(record.hungUp ? ", hung up\n" : "\n");
 }
 
