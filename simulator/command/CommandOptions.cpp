@@ -40,6 +40,7 @@ enum OptionId
     ExpectPausesId,
     OnceId,
     ImageOutId,
+    ExpectImageId,
     HelpId,
 };
 
@@ -58,6 +59,7 @@ const option kOptions[] = {
     {"expect-protocol-pauses", no_argument, nullptr, ExpectPausesId},
     {"once", no_argument, nullptr, OnceId},
     {"image-out", required_argument, nullptr, ImageOutId},
+    {"expect-image", required_argument, nullptr, ExpectImageId},
     {"help", no_argument, nullptr, HelpId},
     {nullptr, 0, nullptr, 0},
 };
@@ -130,14 +132,18 @@ void printHelp()
         "  --once              stop after one run: once 55 66 35 has been written (the\n"
         "                      exit from boot mode, or the wrong reply of wrong-reply),\n"
         "                      the program broke the protocol, or the chip hung up\n"
-        "  --image-out FILE    on stopping, write the image received to FILE\n"
+        "  --image-out FILE    on stopping, write the image received to FILE (a new file\n"
+        "                      put in place whole; never the file of --expect-image)\n"
+        "  --expect-image FILE the image the program is to flash: on stopping, say\n"
+        "                      whether the image received is the same\n"
         "  --help              show this help and exit\n"
         "\n"
         "On stopping it prints one line: the frames and blocks received, the protocol\n"
-        "error, if any, and the bytes lost with --busy-drop. Exit status: 0 after a\n"
-        "clean serve, 1 if the program broke the protocol, 2 if it could not serve as\n"
-        "asked (a bad option or value, no pseudo-terminal, an image file that cannot be\n"
-        "written).\n",
+        "error, if any, and the bytes lost with --busy-drop or the comparison with\n"
+        "--expect-image. Exit status: 0 after a clean serve, 1 if the program broke the\n"
+        "protocol or the image received is not the one expected, 2 if it could not\n"
+        "serve as asked (a bad option or value, no pseudo-terminal, an image file that\n"
+        "cannot be read or written).\n",
         kCommand, static_cast<long long>(defaults.splitGap.count()), unsigned{defaults.atBlock},
         unsigned{defaults.atBlock}, defaults.splitAt, static_cast<long long>(defaults.replyDelay.count()),
         static_cast<unsigned long>(defaults.noiseSeed), kSlowestWire, kFastestWire, kLongestWriteMs);
@@ -257,6 +263,7 @@ std::string apply(int id, const std::string& value, CommandOptions& options)
     case ExpectPausesId: behaviour.expectProtocolPauses = true; break;
     case BannerId: behaviour.banner = value; break;
     case ImageOutId: options.imageOut = value; break;
+    case ExpectImageId: options.expectImage = value; break;
     case OnceId: options.once = true; break;
     }
     return problem;
