@@ -1,5 +1,7 @@
 #include "app/LogExport.h"
 
+#include "session/Version.h"
+
 #include <QDateTime>
 #include <QSaveFile>
 #include <QTextStream>
@@ -21,7 +23,7 @@ bool LogExport::writeTo(const QString& fileName, QString& whyNot) const
         return false;
     }
     QTextStream out(&file);
-    out << "Orvanne Flasher " ORVANNE_VERSION " for RQ51x, log saved "
+    out << "Orvanne Flasher " ORVANNE_VERSION_TEXT " for RQ51x, log saved "
         << QDateTime::currentDateTime().toString(Qt::ISODate) << '\n'
         << "Port: " << orNone(port) << '\n'
         << "Adapter: " << orNone(adapter) << '\n'

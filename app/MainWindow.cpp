@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 
+#include "app/LineSettingBoxes.h"
 #include "app/LogExport.h"
 #include "app/PortComboBox.h"
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
-#include "app/SequenceHostOnWindow.h"
+#include "flash/FirmwareFile.h"
 #include "flash/StatusLine.h"
+#include "session/Version.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
@@ -22,8 +24,6 @@
 
 namespace {
 
-// The receive buffer the window asks the port for.
-constexpr unsigned int kReceiveBufferBytes = 4096;
 // Each pane keeps its newest lines only, so that no run, however long or
 // noisy, grows the program without bound.
 constexpr int kPaneLineLimit = 10000;
@@ -36,13 +36,17 @@ void selectText(QComboBox& box, const QString& text)
         box.setCurrentIndex(index);
 }
 
+QString capitalised(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
-    : QMainWindow(parent)
-    , form(std::make_unique<MainWindowForm>())
-    , sequenceHost(std::make_unique<SequenceHostOnWindow>(*this))
-    , sequence(std::make_unique<FlashSequence>(*sequenceHost))
+    : QMainWindow(parent), form(std::make_unique<MainWindowForm>()), session(std::make_unique<BoardSession>())
 {
     form->setupUi(this);
 
@@ -52,9 +56,9 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
             Qt::QueuedConnection);
 
     form->pushButtonOpen->setText(tr("Open Port"));
-    setWindowTitle(QStringLiteral("Orvanne Flasher 1.0 for RQ51x"));
+    setWindowTitle(QStringLiteral("Orvanne Flasher " ORVANNE_VERSION_TEXT " for RQ51x"));
     portList = new PortList(*form->comboBoxPortName, std::move(portSource), this);
-    serialPort.attachListener(this);
+    attachLineValues(*form->comboBoxBaudrate, *form->comboBoxParity, *form->comboBoxDataBit, *form->comboBoxStopBit);
     form->comboBoxBaudrate->setCurrentText(QStringLiteral("115200"));
     form->comboBoxDataBit->setCurrentText(QStringLiteral("8"));
 
@@ -68,22 +72,36 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
     connect(&runStatusTick, &QTimer::timeout, this, &MainWindow::showRunProgress);
     setAcceptDrops(true);
+    connectSession();
     restoreChoices();
 }
 
 MainWindow::~MainWindow()
 {
-    // The run's pauses end with it, so closing the port does not wait for them.
-    sequence->cancel();
-    serialPort.closePort();
-    // The sequence's timer may be reporting to the widgets; it stops here.
-    sequence.reset();
+    // The session cancels a run, closes the port and stops every thread that
+    // reports before the widgets go.
+    session.reset();
     form.reset();
+}
+
+// The session reports from the port's event thread and its deadline thread
+// too: those reports are queued to the GUI thread in the order made. Texts for
+// the receive pane go out through emitUpdateReceive on the reporting thread.
+void MainWindow::connectSession()
+{
+    BoardSession* const board = session.get();
+    connect(board, &BoardSession::logLine, this, &MainWindow::appendLogLine);
+    connect(board, &BoardSession::labelText, this, &MainWindow::showLabel);
+    connect(board, &BoardSession::received, this, &MainWindow::emitUpdateReceive, Qt::DirectConnection);
+    connect(board, &BoardSession::runStarted, this, &MainWindow::showRunStarted);
+    connect(board, &BoardSession::blockSent, this, &MainWindow::showBlockSent);
+    connect(board, &BoardSession::runEnded, this, &MainWindow::showRunEnded);
+    connect(board, &BoardSession::portLost, this, &MainWindow::showPortClosed);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    sequence->cancel();
+    session->cancel();
     rememberChoices();
     event->accept();
 }
@@ -130,23 +148,31 @@ void MainWindow::logMessage(const char* format, ...)
     appendLogLine(line);
 }
 
+// Off the GUI thread the append is posted, never waited for: the GUI thread
+// may itself be waiting for the calling thread (closing the port joins the
+// event thread).
 void MainWindow::appendLogLine(const QString& line)
 {
-    runOnGuiThread([this, line] { form->plainTextEditSend->appendPlainText(line); });
+    if (QThread::currentThread() == thread())
+        form->plainTextEditSend->appendPlainText(line);
+    else
+        QMetaObject::invokeMethod(this, [this, line] { form->plainTextEditSend->appendPlainText(line); },
+                                  Qt::QueuedConnection);
 }
 
-void MainWindow::runOnGuiThread(std::function<void()> effect)
+void MainWindow::showLabel(InfoLabel label, const QString& text)
 {
-    if (QThread::currentThread() == thread())
-        effect();
-    else
-        QMetaObject::invokeMethod(this, std::move(effect), Qt::QueuedConnection);
+    switch (label) {
+    case InfoLabel::FileSize: form->label_FileSize->setText(text); break;
+    case InfoLabel::TotalBlocks: form->label_TotalBlocks->setText(text); break;
+    case InfoLabel::CurrentBlock: form->label_CurrenBlock->setText(text); break;
+    case InfoLabel::Action: form->label_Action->setText(text); break;
+    }
 }
 
 void MainWindow::on_pushButtonOpen_clicked()
 {
-    // The caption is the panel's state: "Open Port" while the port is closed.
-    if (form->pushButtonOpen->text() != tr("Open Port"))
+    if (session->isOpen())
         closePort();
     else
         openPort();
@@ -162,65 +188,46 @@ void MainWindow::openPort()
         return;
     }
 
-    // Parity and stop bits are passed by position: the items stand in the
-    // order of their setting values.
-    serialPort.configure(portName.toUtf8().constData(), form->comboBoxBaudrate->currentText().toInt(),
-                         static_cast<SerialParity>(form->comboBoxParity->currentIndex()),
-                         static_cast<SerialDataBits>(form->comboBoxDataBit->currentText().toInt()),
-                         static_cast<SerialStopBits>(form->comboBoxStopBit->currentIndex()),
-                         FlowControlNone, kReceiveBufferBytes);
-    serialPort.setNotifyDelay(0);
-    if (serialPort.openPort()) {
+    const std::optional<PortOpenFailure> failure = session->open(
+        portName, lineSettingsOf(*form->comboBoxBaudrate, *form->comboBoxParity, *form->comboBoxDataBit,
+                                 *form->comboBoxStopBit));
+    if (!failure) {
         logMessage("Port open ready to flash RQ51x...");
         const QString adapter = portList->adapterOf(portName);
         appendLogLine(QStringLiteral("Adapter: %1").arg(adapter.isEmpty() ? tr("not described by the system") : adapter));
         form->pushButtonOpen->setText(tr("Close Port"));
-        sequence->sendPortOpenNotice();
-        openedPort = portName;
+        session->sendPortOpenNotice();
         portList->setOpenPort(portName);
         rememberChoices();
         return;
     }
 
-    const int code = serialPort.lastErrorCode();
     const QString error = tr("open port error") +
-                          QStringLiteral("\n\ncode: %1\nmessage: %2")
-                              .arg(code)
-                              .arg(QString::fromUtf8(serialPort.lastErrorText()));
+                          QStringLiteral("\n\ncode: %1\nmessage: %2").arg(failure->code).arg(failure->libraryText);
     QMessageBox::information(this, tr("Information"), error, QMessageBox::Ok, QMessageBox::NoButton);
     form->pushButtonOpen->setText(tr("Open Port"));
     logMessage("Port closed...");
-#ifdef __linux__
-    // What a new Linux user meets first: the device belongs to the dialout group.
-    if (code == ResultAccessDenied)
-        appendLogLine(tr("Access denied: another program may hold the port, or your user may not open "
-                         "it; on Debian join the dialout group (sudo usermod -aG dialout $USER) and "
-                         "log in again."));
-#endif
-    qDebug() << serialPort.lastErrorCode();
+    if (!failure->hint.isEmpty())
+        appendLogLine(capitalised(failure->cause) + QStringLiteral("; ") + failure->hint + QLatin1Char('.'));
+    qDebug() << failure->code;
 }
 
 void MainWindow::closePort()
 {
-    serialPort.closePort();
+    session->close();
+    showPortClosed();
+}
+
+void MainWindow::showPortClosed()
+{
     logMessage("Port closed...");
     form->pushButtonOpen->setText(tr("Open Port"));
     portList->setOpenPort(QString());
 }
 
-void MainWindow::onPortLost(const char* portName)
-{
-    sequence->onPortLost(portName);
-    runOnGuiThread([this] {
-        logMessage("Port closed...");
-        form->pushButtonOpen->setText(tr("Open Port"));
-        portList->setOpenPort(QString());
-    });
-}
-
 bool MainWindow::refuseWhilePortClosed()
 {
-    if (serialPort.isPortOpen())
+    if (session->isOpen())
         return false;
     QMessageBox::information(this, tr("Information"), tr("Please open serial port first!"),
                              QMessageBox::Ok);
@@ -234,7 +241,7 @@ void MainWindow::on_pushButtonSend_clicked()
         return;
     runStatus->started(false);
     runFirmwarePath = selectedFirmwarePath;
-    sequence->startFlash(selectedFirmwarePath.toLocal8Bit().constData());
+    session->startFlash(selectedFirmwarePath);
 }
 
 void MainWindow::on_pushButtonReset_clicked()
@@ -242,12 +249,12 @@ void MainWindow::on_pushButtonReset_clicked()
     if (refuseWhilePortClosed())
         return;
     runStatus->started(true);
-    sequence->startFactoryReset();
+    session->startFactoryReset();
 }
 
 void MainWindow::on_pushButtonCancel_clicked()
 {
-    sequence->cancel();
+    session->cancel();
 }
 
 // While a run is in progress only Cancel is enabled of the buttons that act.
@@ -272,11 +279,9 @@ void MainWindow::showBlockSent(std::uint32_t block, std::uint32_t blockCount)
     showRunProgress();
 }
 
-// The sequence calls its host under its own lock, so the reading of the
-// sequence waits for the event loop.
 void MainWindow::showRunProgress()
 {
-    QTimer::singleShot(0, this, [this] { runStatus->tick(sequence->pausesAhead()); });
+    runStatus->tick(session->progress().timeLeft);
 }
 
 void MainWindow::showRunEnded(const RunResult& result)
@@ -291,21 +296,16 @@ void MainWindow::showRunEnded(const RunResult& result)
     }
 }
 
-void MainWindow::onReadEvent(const char*, unsigned int readBufferLen)
-{
-    sequence->onReadEvent(readBufferLen);
-}
-
 // The counters are read now, not when the text was emitted: the bar shows
 // how far the run has got by the time the text is shown.
 void MainWindow::OnUpdateReceive(QString str)
 {
     form->plainTextEditReceive->moveCursor(QTextCursor::End);
     form->plainTextEditReceive->appendPlainText(str);
-    const std::uint32_t blockCount = sequence->blockCount();
-    if (blockCount == 0)
+    const FlashSequence::Progress progress = session->progress();
+    if (progress.blockCount == 0)
         return;
-    form->progressBar->setValue(static_cast<int>(sequence->currentBlock() * 100u / blockCount));
+    form->progressBar->setValue(static_cast<int>(progress.currentBlock * 100u / progress.blockCount));
 }
 
 void MainWindow::on_pushButtonClear_clicked()
@@ -338,14 +338,10 @@ void MainWindow::on_pushButtonLoadFirmware_clicked()
 
 void MainWindow::chooseFirmware(const QString& path)
 {
+    const FirmwareFileCheck check = checkFirmwareFile(path);
+    if (!check.acceptable())
+        return refuseFirmware(check.refusal);
     const QFileInfo file(path);
-    const std::string notFirmware = notAFirmwareFile(QFile::encodeName(path).constData());
-    if (!notFirmware.empty())
-        return refuseFirmware(QString::fromLocal8Bit(notFirmware.c_str()));
-    if (!file.exists())
-        return refuseFirmware(tr("No such file: %1").arg(path));
-    if (!file.isReadable())
-        return refuseFirmware(tr("Cannot read %1: permission denied").arg(path));
     if (file.suffix().compare(QStringLiteral("bin"), Qt::CaseInsensitive) != 0)
         return refuseFirmware(tr("Not a firmware image: %1 (a *.bin file is needed)").arg(path));
 
@@ -384,8 +380,8 @@ void MainWindow::on_actionSaveLog_triggered()
                                                           tr("Text files (*.txt *.log)"));
     if (fileName.isEmpty())
         return;
-    const LogExport log{openedPort,
-                        portList->adapterOf(openedPort),
+    const LogExport log{session->portName(),
+                        portList->adapterOf(session->portName()),
                         flashedImagePath,
                         flashedImageSha256,
                         form->plainTextEditSend->toPlainText(),
@@ -398,8 +394,9 @@ void MainWindow::on_actionSaveLog_triggered()
 void MainWindow::on_actionAbout_triggered()
 {
     QMessageBox::about(this, tr("Orvanne Flasher"),
-                       tr("The <b>Flash utility for RQ51x printer controller chips. V1.0</b> "
-                          "Made by the Orvanne tools team."));
+                       tr("The <b>Flash utility for RQ51x printer controller chips. V%1</b> "
+                          "Made by the Orvanne tools team.")
+                           .arg(QStringLiteral(ORVANNE_VERSION_TEXT)));
 }
 
 void MainWindow::on_actionAbout_Qt_triggered()

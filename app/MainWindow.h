@@ -1,15 +1,12 @@
 #pragma once
 
 #include "app/PortList.h"
-#include "flash/FlashSequence.h"
-#include "serialport/SerialPort.h"
-#include "serialport/SerialPortListener.h"
+#include "session/BoardSession.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 QT_BEGIN_NAMESPACE
@@ -21,13 +18,21 @@ using MainWindowForm = Ui::MainWindow;
 
 class RunStatus;
 
-// Named without its namespace, so that qt_metacast answers "CSerialPortListener".
-using kavrio::CSerialPortListener;
-
-// The program's one window. It owns the serial port and is the port's read
-// listener: replies arrive on the port's event thread, where the flash
-// sequence reacts to them, and reach the widgets through the GUI thread.
-class MainWindow : public QMainWindow, public CSerialPortListener
+// The program's one window: the operator's half of one board session. The
+// session owns the serial port and the runs; the window turns the operator's
+// presses into its actions and shows what it reports.
+//
+// Widget names that do not say what they are (fixed by the form):
+//   pushButtonSend         the Flash button
+//   pushButtonOpen         Open Port / Close Port
+//   pushButtonReset        Factory Reset
+//   pushButtonLoadFirmware Load File
+//   plainTextEditSend      the log pane, titled "Send": the program's status lines
+//   plainTextEditReceive   the receive pane: what the chip answered, and the progress lines
+//   labelFirmware_1        the chosen firmware file's path
+//   label_CurrenBlock      the block last acknowledged (the name's spelling is the form's)
+//   labelRunStatus         the status bar's account of a run
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
@@ -36,7 +41,7 @@ public:
     // on this machine unless told otherwise.
     explicit MainWindow(QWidget* parent = nullptr, PortList::Source portSource = enumerateSerialPorts);
     // Ends a run in progress and closes a port that is still open, waiting
-    // for its event thread, before the widgets go.
+    // for every thread that reports, before the widgets go.
     ~MainWindow() override;
 
     // Appends a status line to the log pane. Any thread may call it: off the
@@ -62,8 +67,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private slots:
-    // Called by the serial port on its event thread.
-    void onReadEvent(const char* portName, unsigned int readBufferLen) override;
     void OnUpdateReceive(QString str);
     void on_pushButtonOpen_clicked();
     void on_pushButtonSend_clicked();
@@ -76,34 +79,26 @@ private slots:
     void on_actionSaveLog_triggered();
 
 private:
-    class SequenceHostOnWindow;
-
-    // Also called on the port's event thread.
-    void onPortLost(const char* portName) override;
-
+    void connectSession();
     void openPort();
     void closePort();
+    void showPortClosed();
     bool refuseWhilePortClosed();
     void refuseFirmware(const QString& reason);
     void appendLogLine(const QString& line);
+    void showLabel(InfoLabel label, const QString& text);
     void restoreChoices();
     void rememberChoices() const;
-    // The run's effects on the GUI thread.
+    // The run's effects, on the GUI thread.
     void setRunButtons(bool running);
     void showRunStarted();
     void showBlockSent(std::uint32_t block, std::uint32_t blockCount);
     void showRunProgress();
     void showRunEnded(const RunResult& result);
-    // Runs at once on the GUI thread; from another thread it is posted there,
-    // never waited for: the GUI thread may itself be waiting for the calling
-    // thread (closing the port joins the event thread).
-    void runOnGuiThread(std::function<void()> effect);
 
     std::unique_ptr<MainWindowForm> form;
-    CSerialPort serialPort;
     QString selectedFirmwarePath;
     QString firmwareFolder;
-    QString openedPort;
     bool demo = false;
     QString runFirmwarePath;
     // The image of the last flash run, for a saved log.
@@ -112,6 +107,6 @@ private:
     std::unique_ptr<RunStatus> runStatus;
     QTimer runStatusTick;
     PortList* portList = nullptr;
-    std::unique_ptr<SequenceHostOnWindow> sequenceHost;
-    std::unique_ptr<FlashSequence> sequence;
+    // Last: it goes first, and with it every thread that reports to the window.
+    std::unique_ptr<BoardSession> session;
 };

@@ -1,6 +1,8 @@
 #include "app/PortList.h"
 
 #include "app/PortComboBox.h"
+#include "serialport/PortName.h"
+#include "session/PortIdentity.h"
 
 #include <QSignalBlocker>
 
@@ -10,11 +12,6 @@
 namespace {
 
 constexpr int kPollIntervalMs = 2000;
-
-QString fieldText(const char (&field)[256])
-{
-    return QString::fromLocal8Bit(field, static_cast<int>(strnlen(field, sizeof field)));
-}
 
 } // namespace
 
@@ -42,8 +39,10 @@ void PortList::setOpenPort(const QString& name)
 
 QString PortList::adapterOf(const QString& name) const
 {
-    const auto entry = std::find_if(shown_.begin(), shown_.end(),
-                                    [&name](const Entry& candidate) { return candidate.name == name; });
+    const QByteArray wanted = name.toUtf8();
+    const auto entry = std::find_if(shown_.begin(), shown_.end(), [&wanted](const Entry& candidate) {
+        return isSamePortName(wanted.constData(), candidate.name.toUtf8().constData());
+    });
     if (entry == shown_.end())
         return QString();
     QStringList known;
@@ -57,7 +56,7 @@ std::vector<PortList::Entry> PortList::presentEntries() const
 {
     std::vector<Entry> entries;
     for (const SerialPortInfo& port : source_())
-        entries.push_back({fieldText(port.portName), fieldText(port.description), fieldText(port.hardwareId)});
+        entries.push_back({portFieldText(port.portName), portFieldText(port.description), portFieldText(port.hardwareId)});
     const bool openPortListed = std::any_of(entries.begin(), entries.end(),
                                             [this](const Entry& entry) { return entry.name == openPort_; });
     if (!openPort_.isEmpty() && !openPortListed)

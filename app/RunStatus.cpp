@@ -1,22 +1,12 @@
 #include "app/RunStatus.h"
 
 #include "flash/FirmwareImage.h"
+#include "session/ClockText.h"
 
 #include <QLabel>
 #include <QStatusBar>
 
 namespace {
-
-// "m:ss", or "h:mm:ss" from an hour on.
-QString clockText(std::chrono::milliseconds duration)
-{
-    const long long seconds = (duration.count() + 500) / 1000;
-    const QString minutesAndSeconds =
-        QStringLiteral("%1:%2").arg(seconds / 60 % 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    if (seconds < 3600)
-        return minutesAndSeconds;
-    return QStringLiteral("%1:%2").arg(seconds / 3600).arg(minutesAndSeconds.rightJustified(5, '0'));
-}
 
 // A hue at the lightness of the palette's text, so it reads as well as the text does.
 QColor textColourWithHue(const QColor& text, int hue)
@@ -51,7 +41,7 @@ void RunStatus::blockSent(std::uint32_t block, std::uint32_t blockCount)
     blockCount_ = blockCount;
 }
 
-void RunStatus::tick(std::chrono::milliseconds pausesAhead)
+void RunStatus::tick(std::optional<std::chrono::milliseconds> timeLeft)
 {
     if (!running_)
         return;
@@ -62,9 +52,10 @@ void RunStatus::tick(std::chrono::milliseconds pausesAhead)
         stage = QStringLiteral("Waiting for the bootloader");
     else
         stage = QStringLiteral("Block %1 of %2").arg(block_).arg(blockCount_);
-    show(QStringLiteral("%1 · %2 · about %3 left")
-             .arg(stage, clockText(std::chrono::milliseconds(clock_.elapsed())), clockText(pausesAhead)),
-         textColour());
+    QString text = QStringLiteral("%1 · %2").arg(stage, clockText(std::chrono::milliseconds(clock_.elapsed())));
+    if (timeLeft)
+        text += QStringLiteral(" · about %1 left").arg(clockText(*timeLeft));
+    show(text, textColour());
 }
 
 void RunStatus::ended(const RunResult& result, const QString& sha256)

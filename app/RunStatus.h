@@ -1,12 +1,13 @@
 #pragma once
 
-#include "flash/SequenceHost.h"
+#include "flash/DialogueReport.h"
 
 #include <QElapsedTimer>
 #include <QString>
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 class QColor;
 class QLabel;
@@ -24,14 +25,13 @@ public:
 
     void started(bool factoryReset);
     void blockSent(std::uint32_t block, std::uint32_t blockCount);
-    // Refreshes the times while a run is in progress.
-    void tick(std::chrono::milliseconds pausesAhead);
+    // Refreshes the times while a run is in progress; timeLeft is nothing
+    // while the run cannot tell it.
+    void tick(std::optional<std::chrono::milliseconds> timeLeft);
     // sha256: of the run's image; empty for a factory reset.
     void ended(const RunResult& result, const QString& sha256);
     // A refusal outside a run, e.g. of a dropped file.
     void refused(const QString& reason);
-
-    bool isRunning() const { return running_; }
 
 private:
     void show(const QString& text, const QColor& colour);

@@ -1,8 +1,6 @@
-#include "app/MainWindow.h"
-
-#ifndef _WIN32
 #include "app/DemoChip.h"
-#endif
+#include "app/MainWindow.h"
+#include "session/Version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,7 +14,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvanne"));
     QApplication::setApplicationName(QStringLiteral("Orvanne Flasher"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVANNE_VERSION));
+    QApplication::setApplicationVersion(QStringLiteral(ORVANNE_VERSION_TEXT));
     QApplication::setDesktopFileName(QStringLiteral("orvanne-flasher"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvanne-flasher")));
 
@@ -32,13 +30,6 @@ int main(int argc, char** argv)
     options.addOption(demo);
     options.process(application);
 
-#ifdef _WIN32
-    if (options.isSet(demo)) {
-        std::fprintf(stderr, "orvanne-flasher: --demo needs a POSIX system with pseudo-terminals\n");
-        return 2;
-    }
-    MainWindow window;
-#else
     std::unique_ptr<DemoChip> demoChip;
     if (options.isSet(demo)) {
         QString whyNot;
@@ -51,7 +42,6 @@ int main(int argc, char** argv)
     MainWindow window(nullptr, demoChip ? demoChip->portSource() : PortList::Source(enumerateSerialPorts));
     if (demoChip)
         window.showDemo(demoChip->portName(), demoChip->firmwarePath());
-#endif
     window.show();
     return application.exec();
 }

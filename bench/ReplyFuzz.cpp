@@ -1,42 +1,37 @@
-// reply_fuzz: flashes a few hundred images through the flash sequence into
-// the simulated chip's dialogue, in process and without pauses, with random
+// reply_fuzz: flashes a few hundred images through the flash dialogue into
+// the simulated chip's dialogue, in process and on a virtual clock, with random
 // bytes and planted beginnings of replies on the line between the chip's
 // answers, cut into reads at random points. Counts how each run ended and,
 // above all, false successes: "Flashing completed." although the chip did not
 // receive the whole image and acknowledge the exit. Exits 1 if there is one.
 //   reply_fuzz [runs] [first seed]
-#include "flash/FlashSequence.h"
+#include "flash/FlashDialogue.h"
 #include "simulator/BootloaderSession.h"
 #include "simulator/ChipFrameParser.h"
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // The chip's side in process: frames go through the simulator's parser and
-// dialogue as they are sent; answers, with noise around them, queue up on the
-// line for the sequence to read.
-class FuzzedLine final : public SequenceHost
+// dialogue as they are written; answers, with noise around them, queue up on
+// the line for the dialogue to read.
+class FuzzedLine
 {
 public:
     explicit FuzzedLine(std::uint32_t seed) : random_(seed), session_(ChipBehaviour{}) {}
 
-    void send(const std::uint8_t* bytes, std::size_t length) override
+    void write(const std::vector<std::uint8_t>& frame)
     {
-        for (std::size_t i = 0; i < length && record_.protocolError.empty(); ++i) {
-            const ChipFrameParser::Status status = parser_.take(bytes[i], Clock::now());
+        for (std::size_t i = 0; i < frame.size() && record_.protocolError.empty(); ++i) {
+            const ChipFrameParser::Status status = parser_.take(frame[i], std::chrono::steady_clock::now());
             if (status == ChipFrameParser::Status::Violation)
                 record_.protocolError = parser_.violation();
             if (status != ChipFrameParser::Status::FrameComplete)
@@ -51,48 +46,15 @@ public:
         }
     }
 
-    int receive(char* buffer, int size) override
-    {
-        const int count = std::min(size, static_cast<int>(line_.size()));
-        std::memcpy(buffer, line_.data(), static_cast<std::size_t>(count));
-        line_.erase(0, static_cast<std::size_t>(count));
-        return count;
-    }
-
-    // The length of the next read: anything from one byte to all that waits.
-    unsigned int nextRead()
+    // The next read: anything from one byte to all that waits.
+    std::string read()
     {
         if (line_.empty())
-            return 0;
-        return std::uniform_int_distribution<unsigned int>(1, static_cast<unsigned int>(line_.size()))(random_);
-    }
-
-    void pause(unsigned int) override {}
-    void log(const QString&) override {}
-    void setLabel(InfoLabel, const QString&) override {}
-    void showReceived(const QString&) override {}
-    void runStarted() override {}
-    void blockSent(std::uint32_t, std::uint32_t) override {}
-    void runEnded(const RunResult& result) override
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        result_ = result;
-        ended_.notify_all();
-    }
-
-    // Waits for the end of a run that has nothing more to read: the reply
-    // deadline ends it.
-    std::optional<RunResult> waitForEnd(std::chrono::milliseconds timeout)
-    {
-        std::unique_lock<std::mutex> guard(mutex_);
-        ended_.wait_for(guard, timeout, [this] { return result_.has_value(); });
-        return result_;
-    }
-
-    std::optional<RunResult> result()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return result_;
+            return {};
+        const std::size_t count = std::uniform_int_distribution<std::size_t>(1, line_.size())(random_);
+        std::string chunk = line_.substr(0, count);
+        line_.erase(0, count);
+        return chunk;
     }
 
     const ChipRecord& chip() const { return record_; }
@@ -120,9 +82,56 @@ private:
     ChipRecord record_;
     bool exitAcknowledged_ = false;
     std::string line_;
-    std::mutex mutex_;
-    std::condition_variable ended_;
-    std::optional<RunResult> result_;
+};
+
+// Carries out the dialogue's steps on the line, with every pause passing at
+// once on the virtual clock; returns the run's result once it has one.
+class VirtualDriver
+{
+public:
+    explicit VirtualDriver(FuzzedLine& line) : line_(line) {}
+
+    void carryOut(FlashDialogue::Step step)
+    {
+        for (;;) {
+            keepResult(step);
+            if (!step.frame.empty()) {
+                line_.write(step.frame);
+                keepResult(dialogue.written(step.ticket, true, now_));
+            }
+            now_ += step.pause;
+            if (!step.resume)
+                break;
+            step = dialogue.resume(step.ticket, now_);
+        }
+        dialogue.settled(now_);
+    }
+
+    // Reads what the line holds, or lets the next deadline come.
+    void next()
+    {
+        const std::string chunk = line_.read();
+        if (!chunk.empty()) {
+            carryOut(dialogue.received(chunk.data(), chunk.size(), now_));
+        } else if (const std::optional<FlashDialogue::TimePoint> due = dialogue.nextDeadline()) {
+            now_ = *due;
+            carryOut(dialogue.timePassed(now_));
+        }
+    }
+
+    FlashDialogue dialogue;
+    std::optional<RunResult> result;
+
+private:
+    void keepResult(const FlashDialogue::Step& step)
+    {
+        for (const DialogueReport& report : step.reports)
+            if (const auto* ended = std::get_if<RunEnded>(&report))
+                result = ended->result;
+    }
+
+    FuzzedLine& line_;
+    FlashDialogue::TimePoint now_{};
 };
 
 const char* outcomeName(RunOutcome outcome)
@@ -153,16 +162,11 @@ int main(int argc, char** argv)
         for (std::uint8_t& byte : image)
             byte = static_cast<std::uint8_t>(sizes());
 
-        FlashSequence sequence(line);
-        sequence.setReplyDeadline(std::chrono::milliseconds(20));
-        sequence.startFlash(std::make_shared<const FirmwareImage>(image));
-        while (!line.result()) {
-            if (const unsigned int length = line.nextRead())
-                sequence.onReadEvent(length);
-            else
-                line.waitForEnd(std::chrono::seconds(5));
-        }
-        const RunResult result = *line.result();
+        VirtualDriver driver(line);
+        driver.carryOut(driver.dialogue.startFlash(std::make_shared<const FirmwareImage>(image)));
+        while (!driver.result)
+            driver.next();
+        const RunResult result = *driver.result;
         const bool whole = line.chip().image == image && line.exitAcknowledged();
         if (result.outcome == RunOutcome::Completed && !whole) {
             ++falseSuccesses;

@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/ExitCode.h"
-#include "flash/FlashSequence.h"
+#include "flash/DialogueSettings.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -38,8 +38,8 @@ struct Options
     QCommandLineOption timeout{
         "timeout",
         "How long a reply may take beyond the chip's own pause before the run fails (default "
-            + QString::number(FlashSequence::kDefaultReplyDeadline.count() / 1000.0) + ").",
-        "seconds", QString::number(FlashSequence::kDefaultReplyDeadline.count() / 1000.0)};
+            + QString::number(DialogueSettings::kDefaultReplyDeadline.count() / 1000.0) + ").",
+        "seconds", QString::number(DialogueSettings::kDefaultReplyDeadline.count() / 1000.0)};
     QCommandLineOption json{"json", "Machine-readable output: one JSON object per line for every "
                                     "event (start, progress, done, failed); list prints a JSON array."};
     QCommandLineOption record{"record", "Append one CSV row per port and run to file (the header "
@@ -70,6 +70,14 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+template <typename Value>
+Value chosen(const QString& word, const std::vector<LineChoice<Value>>& choices, const char* option)
+{
+    if (const std::optional<Value> value = choiceForWord(choices, word))
+        return *value;
+    throw UsageError{QLatin1String(option) + ": " + quoted(word) + " is not one of " + choiceWords(choices)};
+}
+
 LineSettings lineSettings(const QCommandLineParser& parser, const Options& options)
 {
     LineSettings line;
@@ -79,23 +87,9 @@ LineSettings lineSettings(const QCommandLineParser& parser, const Options& optio
     if (!isNumber || line.baud <= 0)
         throw UsageError{"--baud: " + quoted(baud) + " is not a baud rate (a whole number above 0)"};
 
-    const QString parity = parser.value(options.parity).toLower();
-    const QStringList parities{"none", "odd", "even", "mark", "space"};
-    if (!parities.contains(parity))
-        throw UsageError{"--parity: " + quoted(parity) + " is not one of none, odd, even, mark, space"};
-    line.parity = static_cast<SerialParity>(parities.indexOf(parity));
-
-    const QString dataBits = parser.value(options.dataBits);
-    const int bits = dataBits.toInt(&isNumber);
-    if (!isNumber || bits < DataBits5 || bits > DataBits8)
-        throw UsageError{"--data-bits: " + quoted(dataBits) + " is not one of 5, 6, 7, 8"};
-    line.dataBits = static_cast<SerialDataBits>(bits);
-
-    const QString stopBits = parser.value(options.stopBits);
-    const QStringList stopBitTexts{"1", "1.5", "2"};
-    if (!stopBitTexts.contains(stopBits))
-        throw UsageError{"--stop-bits: " + quoted(stopBits) + " is not one of 1, 1.5, 2"};
-    line.stopBits = static_cast<SerialStopBits>(stopBitTexts.indexOf(stopBits));
+    line.parity = chosen(parser.value(options.parity), parityChoices(), "--parity");
+    line.dataBits = chosen(parser.value(options.dataBits), dataBitsChoices(), "--data-bits");
+    line.stopBits = chosen(parser.value(options.stopBits), stopBitsChoices(), "--stop-bits");
     return line;
 }
 

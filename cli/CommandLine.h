@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/LineSettings.h"
+#include "session/LineSettings.h"
 
 #include <QString>
 #include <QStringList>

@@ -47,10 +47,12 @@ bool FlashBatch::openPorts()
     const std::vector<SerialPortInfo> present = enumerateSerialPorts();
     bool allOpen = true;
     for (const QString& port : commandLine_.ports) {
-        auto session = std::make_unique<BoardSession>(port);
-        QString reason;
-        if (!session->open(commandLine_.line, reason)) {
-            printError(programName() + QStringLiteral(": port %1: %2\n").arg(port, reason));
+        auto session = std::make_unique<BoardSession>();
+        if (const std::optional<PortOpenFailure> failure = session->open(port, commandLine_.line)) {
+            QString text = programName() + QStringLiteral(": port %1: %2\n").arg(port, failure->summary());
+            if (!failure->hint.isEmpty())
+                text += programName() + QStringLiteral(": %1\n").arg(failure->hint);
+            printError(text);
             allOpen = false;
         }
         boards_.push_back({std::move(session), identifyPort(present, port), QDateTime(), QElapsedTimer()});
@@ -66,28 +68,33 @@ void FlashBatch::start()
         view_.showImage(*imageFacts_);
     for (std::size_t index = 0; index < boards_.size(); ++index) {
         BoardSession& session = *boards_[index].session;
-        connect(&session, &BoardSession::blockWritten, this,
+        connect(&session, &BoardSession::blockSent, this,
                 [this, index](quint32 block, quint32 blockCount) { onBlockWritten(index, block, blockCount); });
-        connect(&session, &BoardSession::runFinished, this,
+        connect(&session, &BoardSession::runEnded, this,
                 [this, index](const RunResult& result) { onRunFinished(index, result); });
         if (commandLine_.verbose) {
-            connect(&session, &BoardSession::statusLine, this,
-                    [port = session.portName()](const QString& text) { printError(port + ": " + text + '\n'); });
+            const QString port = session.portName();
+            connect(&session, &BoardSession::logLine, this,
+                    [port](const QString& text) { printError(port + ": " + text + '\n'); });
+            connect(&session, &BoardSession::received, this,
+                    [port](const QString& text) { printError(port + ": < " + text + '\n'); });
         }
-        session.sequence().setReplyDeadline(commandLine_.replyDeadline);
+        DialogueSettings settings;
+        settings.replyDeadline = commandLine_.replyDeadline;
+        session.setDialogueSettings(settings);
         progress_.push_back({session.portName(), 0, image_ ? image_->blockCount() : 0, {}, {}, std::nullopt});
     }
     // Only now that every port is open does a byte go out.
     for (const Board& board : boards_)
-        board.session->sequence().sendPortOpenNotice();
+        board.session->sendPortOpenNotice();
     for (std::size_t index = 0; index < boards_.size(); ++index) {
         Board& board = boards_[index];
         board.startedAt = QDateTime::currentDateTimeUtc();
         board.clock.start();
         if (image_)
-            board.session->sequence().startFlash(image_);
+            board.session->startFlash(image_);
         else
-            board.session->sequence().startFactoryReset();
+            board.session->startFactoryReset();
         updateClock(index);
         view_.started(progress_, index);
     }
@@ -98,7 +105,7 @@ void FlashBatch::interrupt()
 {
     interrupted_ = true;
     for (const Board& board : boards_)
-        board.session->sequence().cancel();
+        board.session->cancel();
 }
 
 void FlashBatch::onBlockWritten(std::size_t index, quint32 block, quint32 blockCount)
@@ -133,7 +140,7 @@ void FlashBatch::updateClock(std::size_t index)
     const Board& board = boards_[index];
     BoardProgress& progress = progress_[index];
     progress.elapsed = std::chrono::milliseconds(board.clock.elapsed());
-    progress.timeLeft = board.session->sequence().pausesAhead();
+    progress.timeLeft = board.session->progress().timeLeft;
 }
 
 void FlashBatch::refreshClocks()

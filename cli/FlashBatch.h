@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cli/BoardSession.h"
 #include "cli/CommandLine.h"
 #include "cli/PortListing.h"
 #include "cli/ProgressView.h"
 #include "cli/RunRecord.h"
+#include "session/BoardSession.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

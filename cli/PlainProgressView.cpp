@@ -25,12 +25,12 @@ void PlainProgressView::progressed(const Boards& boards, std::size_t index)
     if (percent / 10 <= tenthsShown_[index])
         return;
     tenthsShown_[index] = percent / 10;
-    printOut(QStringLiteral("%1: block %2/%3 (%4%), %5 elapsed, ~%6 left\n")
+    printOut(QStringLiteral("%1: block %2/%3 (%4%), %5\n")
                  .arg(board.port)
                  .arg(board.block)
                  .arg(board.blockCount)
                  .arg(percent)
-                 .arg(clockText(board.elapsed), clockText(board.timeLeft)));
+                 .arg(timesText(board, QStringLiteral(", "))));
 }
 
 void PlainProgressView::finished(const Boards& boards, std::size_t index)

@@ -7,49 +7,15 @@
 #include <QJsonObject>
 
 #include <algorithm>
-#include <cstring>
-
-namespace {
-
-// The fields are NUL-terminated within their 256 bytes; strnlen keeps a
-// malformed one from being read past its end.
-template <std::size_t N>
-QString fieldText(const char (&field)[N])
-{
-    return QString::fromLocal8Bit(field, static_cast<qsizetype>(strnlen(field, N)));
-}
-
-// Whether the system's listed name is the port the operator named: on
-// Windows in any case, as the system takes it; on POSIX systems also as its
-// path under /dev.
-bool isListedAs(const QString& portName, const QString& listedName)
-{
-#ifdef _WIN32
-    return portName.compare(listedName, Qt::CaseInsensitive) == 0;
-#else
-    return portName == listedName || portName == QStringLiteral("/dev/") + listedName;
-#endif
-}
-
-} // namespace
-
-PortIdentity identifyPort(const std::vector<SerialPortInfo>& present, const QString& portName)
-{
-    for (const SerialPortInfo& port : present) {
-        if (isListedAs(portName, fieldText(port.portName)))
-            return {fieldText(port.description), fieldText(port.hardwareId)};
-    }
-    return {};
-}
 
 void printPortList(const std::vector<SerialPortInfo>& present, bool json)
 {
     if (json) {
         QJsonArray ports;
         for (const SerialPortInfo& port : present) {
-            ports.append(QJsonObject{{"port", fieldText(port.portName)},
-                                     {"adapter", fieldText(port.description)},
-                                     {"hardware_id", fieldText(port.hardwareId)}});
+            ports.append(QJsonObject{{"port", portFieldText(port.portName)},
+                                     {"adapter", portFieldText(port.description)},
+                                     {"hardware_id", portFieldText(port.hardwareId)}});
         }
         printOut(QString::fromUtf8(QJsonDocument(ports).toJson(QJsonDocument::Compact)) + '\n');
         return;
@@ -57,13 +23,13 @@ void printPortList(const std::vector<SerialPortInfo>& present, bool json)
     qsizetype nameWidth = 0;
     qsizetype adapterWidth = 0;
     for (const SerialPortInfo& port : present) {
-        nameWidth = std::max(nameWidth, fieldText(port.portName).size());
-        adapterWidth = std::max(adapterWidth, fieldText(port.description).size());
+        nameWidth = std::max(nameWidth, portFieldText(port.portName).size());
+        adapterWidth = std::max(adapterWidth, portFieldText(port.description).size());
     }
     for (const SerialPortInfo& port : present) {
-        const QString line = fieldText(port.portName).leftJustified(nameWidth) + "  "
-                             + fieldText(port.description).leftJustified(adapterWidth) + "  "
-                             + fieldText(port.hardwareId);
+        const QString line = portFieldText(port.portName).leftJustified(nameWidth) + "  "
+                             + portFieldText(port.description).leftJustified(adapterWidth) + "  "
+                             + portFieldText(port.hardwareId);
         printOut(line.trimmed() + '\n');
     }
 }

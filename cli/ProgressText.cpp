@@ -11,16 +11,12 @@ unsigned int percentDone(const BoardProgress& board)
     return static_cast<unsigned int>(std::uint64_t{board.block} * 100 / board.blockCount);
 }
 
-QString clockText(std::chrono::milliseconds duration)
+QString timesText(const BoardProgress& board, const QString& separator)
 {
-    const long long seconds = duration.count() / 1000;
-    const QChar zero(u'0');
-    if (seconds < 3600)
-        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, zero)
-        .arg(seconds % 60, 2, 10, zero);
+    QString text = QStringLiteral("%1 elapsed").arg(clockText(board.elapsed));
+    if (board.timeLeft)
+        text += separator + QStringLiteral("~%1 left").arg(clockText(*board.timeLeft));
+    return text;
 }
 
 QString resultName(RunOutcome outcome)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/RunFacts.h"
+#include "session/ClockText.h"
 
 #include <QString>
 
@@ -13,8 +14,8 @@
 // Percent of the blocks written; 100 once the run has completed.
 unsigned int percentDone(const BoardProgress& board);
 
-// "m:ss", or "h:mm:ss" from an hour on.
-QString clockText(std::chrono::milliseconds duration);
+// "0:12 elapsed", and "~1:05 left" after the separator while the run can tell.
+QString timesText(const BoardProgress& board, const QString& separator);
 
 // The run's outcome as one lower-case word for machines: ok, no-answer,
 // port-lost, cancelled, image-refused, failed.

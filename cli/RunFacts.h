@@ -1,6 +1,6 @@
 #pragma once
 
-#include "flash/SequenceHost.h"
+#include "flash/DialogueReport.h"
 
 #include <QString>
 
@@ -25,6 +25,6 @@ struct BoardProgress
     std::uint32_t block = 0;      // the block written last; 0 before the first
     std::uint32_t blockCount = 0; // 0 in a factory reset
     std::chrono::milliseconds elapsed{0};
-    std::chrono::milliseconds timeLeft{0}; // the pauses the chip still needs
+    std::optional<std::chrono::milliseconds> timeLeft; // nothing while the run cannot tell
     std::optional<RunResult> result;       // once the run has ended
 };

@@ -17,7 +17,7 @@ QString stateText(const BoardProgress& board)
         return QStringLiteral("%1  %2  %3")
             .arg(resultWord(board.result->outcome).leftJustified(6), board.result->reason, clockText(board.elapsed));
     }
-    const QString times = QStringLiteral("%1 elapsed  ~%2 left").arg(clockText(board.elapsed), clockText(board.timeLeft));
+    const QString times = timesText(board, QStringLiteral("  "));
     if (board.blockCount == 0)
         return QStringLiteral("factory reset  ") + times;
     const int countWidth = static_cast<int>(QString::number(board.blockCount).size());

@@ -9,41 +9,22 @@
 #include "cli/RunRecord.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalProgressView.h"
-#include "flash/FirmwareLoader.h"
+#include "flash/FirmwareFile.h"
+#include "session/Version.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringList>
 
 namespace {
 
-// The loader's status lines; the last one says why a load failed.
-class LoadReport final : public StatusSink
-{
-public:
-    void log(const QString& line) override { lines.append(line); }
-    void setLabel(InfoLabel, const QString&) override {}
-
-    QStringList lines;
-};
-
 // Loads the image once for every board; null when it was refused.
 std::shared_ptr<const FirmwareImage> loadImage(const CommandLine& commandLine)
 {
-    FirmwareLoader loader;
-    LoadReport report;
-    const bool loaded = loader.loadFirmwareFile(QFile::encodeName(commandLine.firmwarePath).constData(), report);
-    if (commandLine.verbose) {
-        for (const QString& line : report.lines)
-            printError(line + '\n');
-    }
-    if (!loaded) {
+    const ImageLoad load = loadFirmwareImage(commandLine.firmwarePath);
+    if (!load.image)
         printError(QStringLiteral("%1: firmware file \"%2\" refused: %3\n")
-                       .arg(QCoreApplication::applicationName(), commandLine.firmwarePath,
-                            report.lines.value(report.lines.size() - 1)));
-        return nullptr;
-    }
-    return loader.snapshot();
+                       .arg(QCoreApplication::applicationName(), commandLine.firmwarePath, load.reason));
+    return load.image;
 }
 
 std::unique_ptr<ProgressView> progressView(const CommandLine& commandLine)
@@ -93,7 +74,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvanne-flash"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANNE_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANNE_VERSION_TEXT));
     prepareConsole();
 
     const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments());

@@ -1,121 +1,85 @@
 #pragma once
 
 #include "flash/DeadlineTimer.h"
-#include "flash/FirmwareLoader.h"
-#include "flash/ReplyAssembler.h"
+#include "flash/FlashDialogue.h"
+#include "flash/RunPause.h"
 #include "flash/SequenceHost.h"
 
-#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 
-// The dialogue with the chip's bootloader. An action asks for boot mode; from
-// then on each expected acknowledgement makes the sequence write the next
-// frame: the image block by block, the end of transfer and the exit from boot
-// mode, or, in a factory-reset run, the reset order and the exit.
+// Drives one board's FlashDialogue: carries out its steps (writes through the
+// host, keeps the pauses, delivers the reports) and wakes it when a deadline
+// comes.
 //
-// Only the reply that the last frame written asks for moves the run; the one
-// exception is a boot-ready reply in the middle of a flash run, which starts
-// the transfer again at block 1 (a chip that rebooted asks for the image
-// again). Any other acknowledgement is shown, logged as ignored and changes
-// nothing, so "Flashing completed." means every block acknowledged, the
-// transfer ended and boot mode left. Every run ends: with that success, when
-// a reply does not come within the mandated pause plus the reply deadline,
-// when it is cancelled, or when the port is lost.
-//
-// Threads: the actions and cancel come from the owner's thread, replies from
-// the serial event thread, expired deadlines from the sequence's own timer
-// thread. One lock orders them; pauses are kept outside it, so that cancel
-// never waits for one.
+// Threads: the actions and cancel come from the owner's thread, received
+// bytes from the serial event thread, deadlines from the sequence's own
+// thread. One lock orders their calls into the dialogue; nothing is called
+// out while it is held, so a write that blocks or a pause holds up neither
+// Cancel nor the progress display, and a report may read the sequence back.
+// A step's write and pauses are kept on the thread that caused it: a reply's
+// pauses hold up the reading of the next reply, as the protocol expects.
+// Reports are delivered one at a time and in the order made, whichever
+// thread happens to deliver them.
 class FlashSequence
 {
 public:
-    static constexpr std::chrono::milliseconds kDefaultReplyDeadline{5000};
-    // How long a received beginning of an acknowledgement waits for its rest
-    // before it is shown as unrecognised bytes.
-    static constexpr std::chrono::milliseconds kReplyCompletionWait{100};
+    struct Progress
+    {
+        bool running = false;
+        std::uint32_t currentBlock = 1;
+        std::uint32_t blockCount = 0;
+        std::optional<std::chrono::milliseconds> timeLeft; // nothing while it cannot be told
+    };
 
     explicit FlashSequence(SequenceHost& host);
+    // Ends the pauses of every run and waits for a deadline call in progress.
+    // The owner makes sure no other thread is inside the sequence any more.
     ~FlashSequence();
 
     FlashSequence(const FlashSequence&) = delete;
     FlashSequence& operator=(const FlashSequence&) = delete;
 
-    // The time a reply may take beyond the pause that follows its request.
-    void setReplyDeadline(std::chrono::milliseconds deadline);
+    // Takes effect from the next run on.
+    void setSettings(const DialogueSettings& settings);
 
     // Writes the port-open notice; the chip answers nothing to it.
     void sendPortOpenNotice();
 
-    // The Flash action once the port is known to be open. The path is in the
-    // local 8-bit encoding. A pending factory reset skips the load.
-    void startFlash(const char* firmwarePath);
-    // The same with an image loaded beforehand (one file for many ports).
+    // The Flash action with the file read for it, or with an image read
+    // beforehand (one file for many boards).
+    void startFlash(const ImageLoad& load);
     void startFlash(std::shared_ptr<const FirmwareImage> image);
-
-    // The Factory Reset action once the port is known to be open.
     void startFactoryReset();
-
     // Ends a run in progress at once; nothing more is written to the chip.
     void cancel();
+    void portLost(const QString& portName);
 
-    // The serial library lost the port (an adapter pulled, a peer gone).
-    void onPortLost(const char* portName);
+    // Bytes from the chip (serial event thread).
+    void received(const char* bytes, std::size_t n);
 
-    // Received bytes are waiting (serial event thread).
-    void onReadEvent(unsigned int readBufferLen);
-
-    bool isRunning() const { return running_; }
-
-    // Read by progress displays on other threads while the run advances them.
-    std::uint32_t currentBlock() const { return currentBlock_; }
-    std::uint32_t blockCount() const { return loader_.blockCount(); }
-    // The pauses the protocol mandates between here and the run's end: what a
-    // progress display can promise as the time left.
-    std::chrono::milliseconds pausesAhead() const;
+    Progress progress() const;
 
 private:
-    // The reply the last frame written asks for.
-    enum class Awaiting { Nothing, BootReady, BlockWritten, TransferEnded, BootExited, FactoryResetDone };
-
     using Lock = std::unique_lock<std::mutex>;
 
-    bool beginRun(Lock& lock);
-    void requestBootMode(Lock& lock);
-    void endRun(RunOutcome outcome, const QString& reason);
-
-    unsigned int react(const ReplyAssembler::Piece& piece, Lock& lock);
-    bool isExpected(ReplyCode code) const;
-    unsigned int onBootReady(Lock& lock);
-    unsigned int onBlockWritten();
-    unsigned int onTransferEnded();
-    void onBootExited();
-    unsigned int onFactoryResetDone();
-
-    unsigned int write(const std::uint8_t* bytes, std::size_t length, Awaiting awaiting,
-                       unsigned int pauseMs);
-    unsigned int sendBlock(const FirmwareImage& image, std::uint32_t block, unsigned int pauseMs);
-    void announce(const QString& text);
-    QString awaitedText() const;
-
-    void onTimer();
-    void rearmTimer();
+    void carryOut(FlashDialogue::Step step, Lock& lock);
+    void post(std::vector<DialogueReport>& reports, unsigned int run);
+    void deliver(Lock& lock);
+    void onDeadline();
 
     SequenceHost& host_;
-    FirmwareLoader loader_;
-    std::atomic<std::uint32_t> currentBlock_{1};
-    std::atomic<bool> factoryResetPending_{false};
-    std::atomic<bool> running_{false};
+    RunPause pause_;
 
     mutable std::mutex mutex_; // guards the members below
-    Awaiting awaiting_ = Awaiting::Nothing;
-    unsigned int runNumber_ = 0;
-    std::chrono::milliseconds replyDeadline_ = kDefaultReplyDeadline;
-    ReplyAssembler assembler_;
-    std::optional<DeadlineTimer::Clock::time_point> replyDue_;
-    std::optional<DeadlineTimer::Clock::time_point> prefixDue_;
+    FlashDialogue dialogue_;
+    std::deque<DialogueReport> outbox_;
+    bool delivering_ = false;
 
     // Last, so that it stops before anything its callback uses goes.
     DeadlineTimer timer_;

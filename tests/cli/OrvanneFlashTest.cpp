@@ -2,6 +2,8 @@
 // simulated chips on pseudo-terminals, judged by what the chips received, its
 // exit status and what it printed.
 #include "simulator/ChipSimulator.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/TtyLineView.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -51,9 +56,11 @@ protected:
         return options;
     }
 
-    static Outcome run(const QStringList& arguments)
+    static Outcome run(const QStringList& arguments, const std::function<void()>& inChild = {})
     {
         QProcess process;
+        if (inChild)
+            process.setChildProcessModifier(inChild);
         process.start(ORVANNE_FLASH, arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -122,6 +129,51 @@ TEST_F(OrvanneFlash, ASilentChipAndALostPortFailAloneWhileTheOthersComplete)
         EXPECT_EQ(done["event"], "done");
         EXPECT_EQ(done["result"], "ok");
     }
+}
+
+TEST_F(OrvanneFlash, TheLineSettingsAskedForReachTheLine)
+{
+    const struct
+    {
+        QStringList options;
+        bool extraStopBit;
+    } lines[] = {
+        {{"--baud", "57600", "--stop-bits", "2"}, true},
+        {{"--baud", "1200", "--stop-bits", "1.5", "--data-bits", "5"}, true},
+        {{"--baud", "115200"}, false},
+    };
+    for (const auto& line : lines) {
+        PtyPair pty;
+        QProcess process;
+        process.start(ORVANNE_FLASH, QStringList{"flash", imagePath, "--timeout", "1", "--port",
+                                                 QString::fromStdString(pty.slavePath())} + line.options);
+        // The boot-mode request has gone out: the port is open with the settings.
+        ASSERT_EQ(pty.read(4, 10s), (std::vector<std::uint8_t>{0x10, 0x05, 0x10, 0x66}))
+            << line.options.join(' ').toStdString() << ": " << process.readAllStandardError().toStdString();
+        const TtyLineView seen = TtyLineView::ofSlaveOf(pty.masterFd());
+        EXPECT_EQ(seen.baudRate, line.options[1].toUInt());
+        EXPECT_EQ(seen.extraStopBit, line.extraStopBit) << line.options.join(' ').toStdString();
+        process.kill();
+        process.waitForFinished(10000);
+    }
+}
+
+// A board that cannot be traced must not pass as a success.
+TEST_F(OrvanneFlash, ARunThatCannotBeRecordedFails)
+{
+    addChips(1);
+    const QString recordPath = folder.filePath("runs.csv");
+    ASSERT_EQ(run(QStringList{"flash", imagePath, "--record", recordPath} + portOptions()).exitCode, 0);
+    const qint64 recorded = QFileInfo(recordPath).size();
+    // The file may not grow by a whole row: as on a full disk, the write fails.
+    const Outcome outcome = run(QStringList{"flash", imagePath, "--record", recordPath} + portOptions(), [recorded] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(recorded + 10), static_cast<rlim_t>(recorded + 10)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.err.contains("could not be recorded")) << outcome.err.toStdString();
+    EXPECT_EQ(chips[0]->image(), image) << "the board itself was flashed";
 }
 
 // Nothing reaches any chip unless everything was accepted: options, image

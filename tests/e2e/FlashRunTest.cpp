@@ -146,6 +146,22 @@ TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)
     EXPECT_EQ(bench.chip.image(), bench.firmware);
 }
 
+// A slow chip answers a cancelled run's boot-mode request after the next run
+// has asked again: the late answer must not make that run send block 1 twice.
+TEST(FlashRun, ACancelledRunsLateReplyDoesNotSpoilTheNextRun)
+{
+    Bench bench(ChipBehaviour::slowReplies(300ms));
+    bench.prepare(700);
+    bench.driver.press("pushButtonSend");
+    ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::BootModeRequest) == 1; }, 10s));
+    bench.driver.press("pushButtonCancel");
+    EXPECT_EQ(bench.driver.waitForRunEnd(), "Run cancelled.");
+    bench.driver.press("pushButtonSend");
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    EXPECT_EQ(bench.chip.protocolError(), "");
+    EXPECT_EQ(bench.chip.image(), bench.firmware);
+}
+
 TEST(FlashRun, ClosingTheWindowMidRunFreesThePort)
 {
     Bench bench;

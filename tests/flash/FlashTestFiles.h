@@ -1,6 +1,10 @@
 #pragma once
 
+#include "flash/FirmwareFile.h"
+
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <fstream>
@@ -34,3 +38,11 @@ public:
 private:
     QTemporaryDir folder_;
 };
+
+// Why the file at path is refused as a firmware image; fails the test when it is taken.
+inline std::string refusalOf(const std::string& path)
+{
+    const ImageLoad load = loadFirmwareImage(QString::fromStdString(path));
+    EXPECT_FALSE(load.image) << path;
+    return load.reason.toStdString();
+}

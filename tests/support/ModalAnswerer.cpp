@@ -4,9 +4,33 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <gtest/gtest.h>
+
+int ModalAnswerer::armed_ = 0;
+
 ModalAnswerer::ModalAnswerer()
 {
     QObject::connect(&pollTimer_, &QTimer::timeout, [this] { poll(); });
+}
+
+ModalAnswerer::~ModalAnswerer()
+{
+    disarm();
+}
+
+void ModalAnswerer::guardAgainstUnexpectedDialogs()
+{
+    static QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || armed_ > 0)
+            return;
+        const auto* box = qobject_cast<QMessageBox*>(dialog);
+        ADD_FAILURE() << "a dialog nobody expected: \"" << dialog->windowTitle().toStdString() << "\" "
+                      << (box ? box->text().toStdString() : std::string());
+        dialog->close();
+    });
+    guard.start(100);
 }
 
 void ModalAnswerer::arm()
@@ -23,6 +47,8 @@ void ModalAnswerer::armToChooseFile(const QString& path)
 
 void ModalAnswerer::start()
 {
+    if (!pollTimer_.isActive())
+        ++armed_;
     answered_ = false;
     title_.clear();
     text_.clear();
@@ -36,9 +62,16 @@ void ModalAnswerer::poll()
         answer(dialog);
 }
 
+void ModalAnswerer::disarm()
+{
+    if (pollTimer_.isActive())
+        --armed_;
+    pollTimer_.stop();
+}
+
 void ModalAnswerer::answer(QWidget* dialog)
 {
-    pollTimer_.stop();
+    disarm();
     answered_ = true;
     title_ = dialog->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(dialog))

@@ -11,6 +11,12 @@ class ModalAnswerer
 {
 public:
     ModalAnswerer();
+    ~ModalAnswerer();
+
+    // Fails the running test on every modal dialog that appears while no
+    // answerer is armed, and closes it: a box nobody expected must neither
+    // pass unnoticed nor block the suite.
+    static void guardAgainstUnexpectedDialogs();
 
     // Closes a message box, or cancels any other dialog.
     void arm();
@@ -25,8 +31,11 @@ public:
 
 private:
     void start();
+    void disarm();
     void poll();
     void answer(QWidget* dialog);
+
+    static int armed_;
 
     QTimer pollTimer_;
     QString fileToChoose_;

@@ -1,7 +1,9 @@
 // GoogleTest main for widget tests: one QApplication for the whole program,
 // on the offscreen platform unless the environment picks another (e.g. xcb
 // under Xvfb), with its settings in a folder of its own: tests never read or
-// write the user's.
+// write the user's. A dialog that no test expected fails the test at once.
+#include "tests/support/ModalAnswerer.h"
+
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -19,5 +21,6 @@ int main(int argc, char** argv)
     const QTemporaryDir settingsFolder;
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    ModalAnswerer::guardAgainstUnexpectedDialogs();
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/QStringPrinting.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,15 +17,8 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <stdexcept>
 #include <string>
-
-// Lets GoogleTest show QStrings as text in failure messages.
-inline std::ostream& operator<<(std::ostream& out, const QString& text)
-{
-    return out << '"' << text.toStdString() << '"';
-}
 
 // Runs the event loop until `done` holds. The deadline only keeps a broken
 // build from hanging the suite; it is far beyond any expected wait.
