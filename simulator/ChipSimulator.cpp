@@ -212,19 +212,21 @@ ChipSimulator::Flow ChipSimulator::send(const std::vector<std::uint8_t>& bytes, 
                                         std::optional<ChipMessage> recordAs)
 {
     const std::size_t step = line_.hasWire() ? 1 : std::max<std::size_t>(bytes.size(), 1);
+    Clock::time_point writtenAt = Clock::now();
     for (std::size_t sent = 0; sent < bytes.size(); sent += step) {
         if (line_.hasWire())
             at = line_.sendThroughWire(at);
         const Flow flow = pauseUntil(at);
         if (flow != Flow::Carry)
             return flow;
+        // Taken before the write: no program can have the bytes sooner, even
+        // when the write hands the processor to it.
+        writtenAt = Clock::now();
         if (!line_.write(bytes.data() + sent, step))
             return Flow::Ended;
     }
-    if (recordAs) {
-        const auto writtenAt = Clock::now();
+    if (recordAs)
         update([&](ChipRecord& record) { record.events.push_back({*recordAs, 0, writtenAt}); });
-    }
     return Flow::Carry;
 }
 

@@ -15,6 +15,23 @@ constexpr milliseconds kAfterLastBlock = 5ms;
 constexpr milliseconds kAfterFactoryReset = 100ms;
 constexpr milliseconds kAfterControlFrame = 5ms;
 
+bool isBootReady(ChipMessage message)
+{
+    return message == ChipMessage::BootReady;
+}
+
+bool isAcknowledgement(ChipMessage message)
+{
+    switch (message) {
+    case ChipMessage::BootReady:
+    case ChipMessage::BlockWritten:
+    case ChipMessage::TransferEnded:
+    case ChipMessage::BootExited:
+    case ChipMessage::FactoryResetDone: return true;
+    default: return false;
+    }
+}
+
 bool isFrame(ChipMessage message)
 {
     switch (message) {
@@ -57,29 +74,59 @@ milliseconds pauseBetween(const ChipEvent& earlier, const ChipEvent& later)
     }
 }
 
+// The pause the program keeps between reading the boot-ready answer and
+// writing `frame`.
+milliseconds pauseBefore(const ChipEvent& frame)
+{
+    const bool firstAfterBootReady = (frame.message == ChipMessage::DataBlock && frame.block == 1)
+                                     || frame.message == ChipMessage::FactoryReset;
+    return firstAfterBootReady ? kAfterBootReady : 0ms;
+}
+
+bool cameTooSoon(const ChipEvent& frame, const ChipEvent& earlier, milliseconds pause,
+                 milliseconds allowance = kHostPauseTolerance)
+{
+    return frame.time - earlier.time + allowance < pause;
+}
+
 std::string complaint(const ChipEvent& frame, const ChipEvent& earlier, milliseconds pause)
 {
     const auto gap = std::max(std::chrono::steady_clock::duration::zero(), frame.time - earlier.time);
-    if (gap + kHostPauseTolerance >= pause)
-        return {};
     return nameOf(frame) + " came " + std::to_string(std::chrono::duration_cast<milliseconds>(gap).count())
            + " ms after " + nameOf(earlier) + "; the host must pause " + std::to_string(pause.count()) + " ms";
 }
 
+using Events = std::vector<ChipEvent>;
+
+Events::const_reverse_iterator latest(Events::const_reverse_iterator from, Events::const_reverse_iterator end,
+                                      bool (*kind)(ChipMessage))
+{
+    return std::find_if(from, end, [kind](const ChipEvent& event) { return kind(event.message); });
+}
+
 } // namespace
 
-std::string hostPauseViolation(const std::vector<ChipEvent>& events)
+std::string hostPauseViolation(const Events& events)
 {
     if (events.empty() || events.back().message == ChipMessage::PortOpenNotice)
         return {};
     const ChipEvent& frame = events.back();
-    const bool followsBootReady = (frame.message == ChipMessage::DataBlock && frame.block == 1)
-                                  || frame.message == ChipMessage::FactoryReset;
-    for (auto earlier = events.rbegin() + 1; earlier != events.rend(); ++earlier) {
-        if (followsBootReady && earlier->message == ChipMessage::BootReady)
-            return complaint(frame, *earlier, kAfterBootReady);
-        if (!followsBootReady && isFrame(earlier->message))
-            return complaint(frame, *earlier, pauseBetween(*earlier, frame));
+    const auto end = events.rend();
+    if (pauseBefore(frame) > 0ms) {
+        const auto bootReady = latest(events.rbegin() + 1, end, isBootReady);
+        if (bootReady == end || !cameTooSoon(frame, *bootReady, kAfterBootReady))
+            return {};
+        return complaint(frame, *bootReady, kAfterBootReady);
     }
-    return {};
+    const auto earlier = latest(events.rbegin() + 1, end, isFrame);
+    if (earlier == end)
+        return {};
+    const milliseconds pause = pauseBetween(*earlier, frame);
+    if (!cameTooSoon(frame, *earlier, pause))
+        return {};
+    const auto answered = latest(earlier + 1, end, isAcknowledgement);
+    const bool confirmed = answered != end && cameTooSoon(frame, *answered, pauseBefore(*earlier) + pause);
+    if (!confirmed && !cameTooSoon(frame, *earlier, pause, kLateStampAllowance))
+        return {};
+    return complaint(frame, *earlier, pause);
 }

@@ -2,6 +2,7 @@
 // writes a frame, pauses, and only then reads the answer. The chip has a wire
 // and a write time, so its answers come well after the frames: a pause runs
 // from the host's write, not from the frame's last byte or from the answer.
+#include "simulator/HostPauses.h"
 #include "tests/simulator/ChipOnLine.h"
 
 #include <regex>
@@ -73,6 +74,33 @@ TEST(HostPauses, AFrameSoonerThanItsPauseIsAViolation)
         EXPECT_TRUE(std::regex_match(bench.chip.protocolError(), std::regex(complaint))) << bench.chip.protocolError();
         EXPECT_EQ(bench.receive(3, kSilence).size(), 0u);
     }
+}
+
+// The check alone, on records made up to show stamps as late as a loaded
+// machine makes them.
+TEST(HostPauses, AShortGapIsAViolationWhenTooShortForALateStampOrConfirmedByAnAnswer)
+{
+    using M = ChipMessage;
+    const auto t = std::chrono::steady_clock::now();
+    // Block 2 went 100 ms after block 1, which was answered at once, and was
+    // stamped 10 ms late; block 3 went 300 ms after block 2.
+    std::vector<ChipEvent> events = {{M::BootReady, 0, t},          {M::DataBlock, 1, t + 1000ms},
+                                     {M::BlockWritten, 0, t + 1001ms}, {M::DataBlock, 2, t + 1110ms},
+                                     {M::BlockWritten, 0, t + 1111ms}, {M::DataBlock, 3, t + 1400ms}};
+    EXPECT_EQ(hostPauseViolation(events), "");
+    events.back().time = t + 1370ms;
+    EXPECT_EQ(hostPauseViolation(events), "block 3 came 260 ms after block 2; the host must pause 300 ms");
+
+    // The 5 ms pause after the end of transfer left out: a gap that a late
+    // stamp could explain, but not the answer to block 3 that came before.
+    events.back().time = t + 1400ms;
+    const auto u = t + 1400ms;
+    events.insert(events.end(), {{M::BlockWritten, 0, u + 200us},
+                                 {M::EndOfTransfer, 0, u + 400us},
+                                 {M::TransferEnded, 0, u + 600us},
+                                 {M::ExitBootMode, 0, u + 800us}});
+    EXPECT_EQ(hostPauseViolation(events),
+              "the exit-boot-mode frame came 0 ms after the end-of-transfer frame; the host must pause 5 ms");
 }
 
 } // namespace
