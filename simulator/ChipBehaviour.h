@@ -53,7 +53,8 @@ struct ChipBehaviour
     // program that sends the next frame as soon as the answer is in.
     bool ackBeforeWrite = false;
     // A frame that comes sooner than the pause the program has to keep after
-    // what came before it is a violation.
+    // what came before it is a violation (HostPauses.h). Off for a program
+    // that paces itself by the answers.
     bool expectProtocolPauses = false;
 
     static ChipBehaviour silent() { return of(Mode::Silent); }

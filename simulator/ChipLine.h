@@ -21,8 +21,8 @@
 // steady_clock deadlines: a late wake-up delays one write, never the ones
 // after it.
 //
-// Threads: the simulator thread makes every call but wake() and
-// releaseSlave(), which any thread may make.
+// Threads: the simulator thread makes every call but wake(), releaseSlave()
+// and the getters of what is fixed at construction, which any thread may make.
 class ChipLine
 {
 public:

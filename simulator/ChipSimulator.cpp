@@ -113,7 +113,7 @@ ChipSimulator::Flow ChipSimulator::serveBoard()
     }
 }
 
-// After a violation the chip only drains the line.
+// With no board on the line, and after a violation, the chip only drains it.
 ChipSimulator::Flow ChipSimulator::take(const ChipLine::Byte& byte)
 {
     if (!boardPresent_)
@@ -136,7 +136,8 @@ ChipSimulator::Flow ChipSimulator::take(const ChipLine::Byte& byte)
         return flow;
     const ChipReaction reaction = react(status);
     flow = respond(reaction, parser_.frame().block, at);
-    busyUntil_ = at;
+    if (flow == Flow::Carry) // else abandoned: nothing keeps the chip busy
+        busyUntil_ = at;
     return flow;
 }
 
@@ -285,7 +286,6 @@ bool ChipSimulator::applyRequests()
         session_ = BootloaderSession(behaviour_);
         noise_ = LineNoise(behaviour_.noiseSeed);
         deaf_ = false;
-        busyUntil_ = {};
         writing_ = BlockWrite();
     }
     boardPresent_ = changes.back() == BoardChange::Insert;

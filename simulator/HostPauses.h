@@ -36,7 +36,7 @@ constexpr std::chrono::milliseconds kLateStampAllowance{25};
 // Checks the frame that `events` ends with, just received, against the pause
 // the program had to keep after what came before it. Returns what is wrong,
 // e.g. "block 3 came 12 ms after block 2; the host must pause 300 ms", or an
-// empty text. A frame whose place in the dialogue is wrong anyway is left to
-// the dialogue's own checks; so is the port-open notice, which a program
-// writes when it opens the port, whatever came before.
+// empty text. A frame with nothing before it to be timed from is left to the
+// dialogue's own checks; so is the port-open notice, which a program writes
+// when it opens the port, whatever came before.
 std::string hostPauseViolation(const std::vector<ChipEvent>& events);
