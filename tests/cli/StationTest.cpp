@@ -13,79 +13,68 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A fixture port whose adapter sits on the board: taking the board away
-// takes the port with it, and the next board brings a port of its own under
-// the same name.
-class BoardWithAdapter
+// The image a chip holds when it has acknowledged the exit: the station's
+// next question whether the board is still there (asked once it has taken
+// that answer) starts a new one.
+std::vector<std::uint8_t> imageAtExit(ChipSimulator& chip)
 {
-public:
-    explicit BoardWithAdapter(QString path) : path_(std::move(path)) {}
+    std::vector<std::uint8_t> kept;
+    chip.waitUntil([&](const ChipRecord& seen) {
+        const auto exited = std::find_if(seen.events.begin(), seen.events.end(),
+                                         [](const ChipEvent& event) { return event.message == ChipMessage::BootExited; });
+        const bool askedAgain = std::any_of(exited, seen.events.end(), [](const ChipEvent& event) {
+            return event.message == ChipMessage::BootModeRequest;
+        });
+        if (exited != seen.events.end() && !askedAgain)
+            kept = seen.image;
+        return exited != seen.events.end() && askedAgain;
+    }, 30s);
+    return kept;
+}
 
-    void putInPlace()
-    {
-        chip_ = std::make_unique<ChipSimulator>();
-        ASSERT_TRUE(QFile::link(QString::fromStdString(chip_->slavePath()), path_));
-    }
-
-    void takeAway()
-    {
-        QFile::remove(path_);
-        chip_.reset();
-    }
-
-    ChipSimulator& chip() { return *chip_; }
-
-private:
-    QString path_;
-    std::unique_ptr<ChipSimulator> chip_;
-};
-
+// On the first port each board brings its own adapter: taking it away takes
+// the port, and the next board brings a port under the same name. On the
+// second the adapter stays, and boards come and go on its one open line.
 TEST_F(OrvanneFlash, AStationFlashesBoardAfterBoardOnEachPortUntilCtrlC)
 {
     const QString recordPath = folder.filePath("runs.csv");
-    std::vector<BoardWithAdapter> boards;
-    boards.emplace_back(folder.filePath("fixture0"));
-    boards.emplace_back(folder.filePath("fixture1"));
+    const QString withAdapter = folder.filePath("fixture0");
+    std::unique_ptr<ChipSimulator> boardWithAdapter;
+    ChipSimulator fixedAdapter;
+    const QString fixed = QString::fromStdString(fixedAdapter.slavePath());
     QProcess station;
-    station.start(ORVANNE_FLASH, {"station", imagePath, "--json", "--record", recordPath, "--port",
-                                  folder.filePath("fixture0"), "--port", folder.filePath("fixture1")});
+    station.start(ORVANNE_FLASH, {"station", imagePath, "--json", "--record", recordPath, "--port", withAdapter, "--port", fixed});
+    QStringList lines;
+    // Once the fixed adapter's board is off, the station waits for the next
+    // one there after 2 s in which no chip answered.
+    const auto waitUntilStationWaitsOnFixedAdapter = [&](int times) {
+        while (lines.filter(R"("for":"a board")").filter(fixed).size() < times) {
+            ASSERT_TRUE(station.waitForReadyRead(30000));
+            while (station.canReadLine())
+                lines << QString::fromUtf8(station.readLine()).trimmed();
+        }
+    };
     for (int round = 0; round < 3; ++round) {
-        for (BoardWithAdapter& board : boards)
-            board.putInPlace();
-        // What each chip holds when it has acknowledged the exit; the
-        // station's next question whether the board is still there (it asks
-        // once it has taken that answer) starts a new image.
-        std::vector<std::future<std::vector<std::uint8_t>>> flashed;
-        for (BoardWithAdapter& board : boards) {
-            flashed.push_back(std::async(std::launch::async, [&board] {
-                std::vector<std::uint8_t> kept;
-                board.chip().waitUntil([&](const ChipRecord& seen) {
-                    const auto exited = std::find_if(seen.events.begin(), seen.events.end(), [](const ChipEvent& event) {
-                        return event.message == ChipMessage::BootExited;
-                    });
-                    const bool askedAgain = std::any_of(exited, seen.events.end(), [](const ChipEvent& event) {
-                        return event.message == ChipMessage::BootModeRequest;
-                    });
-                    if (exited != seen.events.end() && !askedAgain)
-                        kept = seen.image;
-                    return exited != seen.events.end() && askedAgain;
-                }, 30s);
-                return kept;
-            }));
-        }
-        for (std::size_t i = 0; i < boards.size(); ++i) {
-            EXPECT_EQ(flashed[i].get(), image) << "round " << round << ", port " << i;
-            boards[i].takeAway();
-        }
+        boardWithAdapter = std::make_unique<ChipSimulator>();
+        ASSERT_TRUE(QFile::link(QString::fromStdString(boardWithAdapter->slavePath()), withAdapter));
+        fixedAdapter.newBoard();
+        auto first = std::async(std::launch::async, [&] { return imageAtExit(*boardWithAdapter); });
+        auto second = std::async(std::launch::async, [&] { return imageAtExit(fixedAdapter); });
+        EXPECT_EQ(first.get(), image) << "round " << round;
+        EXPECT_EQ(second.get(), image) << "round " << round;
+        QFile::remove(withAdapter);
+        boardWithAdapter.reset();
+        fixedAdapter.removeBoard();
+        waitUntilStationWaitsOnFixedAdapter(round + 2);
     }
     // A board that is being flashed when the station ends is recorded as cancelled.
-    boards[0].putInPlace();
-    ASSERT_TRUE(boards[0].chip().waitUntil([](const ChipRecord& seen) { return seen.count(ChipMessage::DataBlock) > 0; }, 20s));
+    fixedAdapter.newBoard();
+    ASSERT_TRUE(fixedAdapter.waitUntil([](const ChipRecord& seen) { return seen.count(ChipMessage::DataBlock) > 0; }, 20s));
     ::kill(static_cast<pid_t>(station.processId()), SIGINT);
     ASSERT_TRUE(station.waitForFinished(10000));
     EXPECT_EQ(station.exitCode(), 0) << "no board failed";
 
-    const QStringList lines = QString::fromUtf8(station.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    lines += QString::fromUtf8(station.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());
     const QJsonObject summary = QJsonDocument::fromJson(lines.last().toUtf8()).object();
     EXPECT_EQ(summary["event"], "summary");
@@ -99,8 +88,8 @@ TEST_F(OrvanneFlash, AStationFlashesBoardAfterBoardOnEachPortUntilCtrlC)
     std::map<QString, int> passedPerPort;
     for (std::size_t i = 1; i < 7; ++i)
         passedPerPort[rows[i][6]] += rows[i][3] == "passed" ? 1 : 0;
-    EXPECT_EQ(passedPerPort[folder.filePath("fixture0")], 3);
-    EXPECT_EQ(passedPerPort[folder.filePath("fixture1")], 3);
+    EXPECT_EQ(passedPerPort[withAdapter], 3);
+    EXPECT_EQ(passedPerPort[fixed], 3);
     EXPECT_EQ(rows[7][3], "cancelled");
 }
 
