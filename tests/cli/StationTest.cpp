@@ -13,21 +13,23 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The image a chip holds when it has acknowledged the exit: the station's
-// next question whether the board is still there (asked once it has taken
-// that answer) starts a new one.
-std::vector<std::uint8_t> imageAtExit(ChipSimulator& chip)
+// The image a chip holds when it has acknowledged the exit, once the station
+// has asked `asks` times since whether a board is there (asked only after
+// it has taken that answer); none if the board was flashed again meanwhile.
+std::vector<std::uint8_t> imageAtExit(ChipSimulator& chip, long asks)
 {
     std::vector<std::uint8_t> kept;
     chip.waitUntil([&](const ChipRecord& seen) {
         const auto exited = std::find_if(seen.events.begin(), seen.events.end(),
                                          [](const ChipEvent& event) { return event.message == ChipMessage::BootExited; });
-        const bool askedAgain = std::any_of(exited, seen.events.end(), [](const ChipEvent& event) {
-            return event.message == ChipMessage::BootModeRequest;
-        });
-        if (exited != seen.events.end() && !askedAgain)
+        const auto asked = [&](ChipMessage message) {
+            return std::count_if(exited, seen.events.end(), [&](const ChipEvent& event) { return event.message == message; });
+        };
+        if (exited != seen.events.end() && asked(ChipMessage::BootModeRequest) == 0)
             kept = seen.image;
-        return exited != seen.events.end() && askedAgain;
+        if (asked(ChipMessage::DataBlock) > 0)
+            kept.clear();
+        return exited != seen.events.end() && asked(ChipMessage::BootModeRequest) >= asks;
     }, 30s);
     return kept;
 }
@@ -58,8 +60,9 @@ TEST_F(OrvanneFlash, AStationFlashesBoardAfterBoardOnEachPortUntilCtrlC)
         boardWithAdapter = std::make_unique<ChipSimulator>();
         ASSERT_TRUE(QFile::link(QString::fromStdString(boardWithAdapter->slavePath()), withAdapter));
         fixedAdapter.newBoard();
-        auto first = std::async(std::launch::async, [&] { return imageAtExit(*boardWithAdapter); });
-        auto second = std::async(std::launch::async, [&] { return imageAtExit(fixedAdapter); });
+        auto first = std::async(std::launch::async, [&] { return imageAtExit(*boardWithAdapter, 1); });
+        // A board that stays answers, and is not taken for a new one.
+        auto second = std::async(std::launch::async, [&] { return imageAtExit(fixedAdapter, 4); });
         EXPECT_EQ(first.get(), image) << "round " << round;
         EXPECT_EQ(second.get(), image) << "round " << round;
         QFile::remove(withAdapter);

@@ -30,10 +30,7 @@ TEST(SystemText, AHostileProductStringIsShownAsTextAndRecordedAsData)
     EXPECT_EQ(identity.serialNumber, "A50285BI");
     const QString shown = printableText(identity.adapterName);
     EXPECT_EQ(shown, "\\x1B]0;owned\\x07\\x1B[2J=HYPERLINK(\"http://x\")");
-    EXPECT_EQ(printableText(QString::fromUtf8("caf\xc3\xa9 \xc2\x9b" "31m")), QString::fromUtf8("caf\xc3\xa9 \\x9B" "31m"))
-        << "letters stay; the C1 control sequence introducer does not";
     EXPECT_EQ(csvField(printableText("=HYPERLINK(\"http://x\")")), "\"'=HYPERLINK(\"\"http://x\"\")\"");
     for (const char* formula : {"+1", "-1+2", "@SUM(A1)"})
         EXPECT_EQ(csvField(formula), QString("'") + formula);
-    EXPECT_EQ(csvField("USB Serial, rev 2"), "\"USB Serial, rev 2\"");
 }
