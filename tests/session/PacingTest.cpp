@@ -3,13 +3,10 @@
 // run; acknowledged pacing follows the chip, and a chip that acknowledges a
 // block before writing it ends such a run in a clear failure, never in a
 // success with a wrong image.
-#include "session/BoardSession.h"
 #include "simulator/ChipSimulator.h"
+#include "tests/support/BoardRun.h"
 
 #include <gtest/gtest.h>
-
-#include <condition_variable>
-#include <mutex>
 
 namespace {
 
@@ -23,18 +20,13 @@ std::vector<std::uint8_t> firmware()
     return bytes;
 }
 
-// One board on the chip's port; each run waited for to its end.
+// One board on the chip's port, flashing the firmware with a pacing.
 class Board
 {
 public:
-    explicit Board(const ChipSimulator& chip)
+    explicit Board(const ChipSimulator& chip) : run_(QString::fromStdString(chip.slavePath()))
     {
-        QObject::connect(&session_, &BoardSession::runEnded, [this](const RunResult& result) {
-            const std::lock_guard<std::mutex> guard(mutex_);
-            result_ = result;
-            ended_.notify_all();
-        });
-        EXPECT_FALSE(session_.open(QString::fromStdString(chip.slavePath()), LineSettings()));
+        EXPECT_FALSE(run_.openFailure());
     }
 
     RunResult flash(Pacing pacing)
@@ -42,22 +34,14 @@ public:
         DialogueSettings settings;
         settings.pacing = pacing;
         settings.replyDeadline = 1s;
-        session_.setDialogueSettings(settings);
-        {
-            const std::lock_guard<std::mutex> guard(mutex_);
-            result_.reset();
-        }
-        session_.startFlash(std::make_shared<const FirmwareImage>(firmware()));
-        std::unique_lock<std::mutex> guard(mutex_);
-        EXPECT_TRUE(ended_.wait_for(guard, 30s, [this] { return result_.has_value(); }));
-        return result_.value_or(RunResult{});
+        const std::optional<RunResult> result =
+            run_.flash(std::make_shared<const FirmwareImage>(firmware()), settings, 30s);
+        EXPECT_TRUE(result) << "the run did not end";
+        return result.value_or(RunResult{});
     }
 
 private:
-    BoardSession session_;
-    std::mutex mutex_;
-    std::condition_variable ended_;
-    std::optional<RunResult> result_;
+    BoardRun run_;
 };
 
 ChipBehaviour hardware(std::uint32_t wireBaud, std::chrono::milliseconds writeTime)
