@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -75,20 +76,15 @@ protected:
     {
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        static const QRegularExpression field(R"re((?:"((?:[^"]|"")*)"|([^,]*))(?:,|$))re");
         std::vector<QStringList> rows;
         for (const QString& line : QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts)) {
-            QStringList fields{QString()};
-            bool quoted = false;
-            for (qsizetype i = 0; i < line.size(); ++i) {
-                const QChar c = line[i];
-                if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"')
-                    fields.last() += line[++i];
-                else if (c == '"')
-                    quoted = !quoted;
-                else if (c == ',' && !quoted)
-                    fields.append(QString());
-                else
-                    fields.last() += c;
+            QStringList fields;
+            for (auto match = field.globalMatch(line); match.hasNext();) {
+                const QRegularExpressionMatch next = match.next();
+                fields.append(next.hasCaptured(1) ? next.captured(1).replace("\"\"", "\"") : next.captured(2));
+                if (!next.captured(0).endsWith(','))
+                    break;
             }
             rows.push_back(fields);
         }

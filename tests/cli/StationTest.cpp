@@ -2,9 +2,6 @@
 // flashed, recorded and counted, until Ctrl-C.
 #include "OrvanneFlashFixture.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <algorithm>
 #include <csignal>
 #include <future>
@@ -79,20 +76,13 @@ TEST_F(OrvanneFlash, AStationFlashesBoardAfterBoardOnEachPortUntilCtrlC)
 
     lines += QString::fromUtf8(station.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());
-    const QJsonObject summary = QJsonDocument::fromJson(lines.last().toUtf8()).object();
-    EXPECT_EQ(summary["event"], "summary");
-    EXPECT_EQ(summary["passed"], 6);
-    EXPECT_EQ(summary["cancelled"], 1);
-    EXPECT_EQ(summary["failed"], 0);
+    EXPECT_TRUE(lines.last().startsWith(R"({"cancelled":1,"event":"summary","failed":0,"passed":6,)")) << lines.last().toStdString();
     EXPECT_EQ(lines.filter("\"event\":\"start\"").size(), 7);
 
     const std::vector<QStringList> rows = recordRows(recordPath);
     ASSERT_EQ(rows.size(), 8u);
-    std::map<QString, int> passedPerPort;
-    for (std::size_t i = 1; i < 7; ++i)
-        passedPerPort[rows[i][6]] += rows[i][3] == "passed" ? 1 : 0;
-    EXPECT_EQ(passedPerPort[withAdapter], 3);
-    EXPECT_EQ(passedPerPort[fixed], 3);
+    for (const QString& port : {withAdapter, fixed})
+        EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [&](const QStringList& row) { return row[6] == port && row[3] == "passed"; }), 3);
     EXPECT_EQ(rows[7][3], "cancelled");
 }
 
