@@ -197,7 +197,6 @@ void MainWindow::openPort()
         appendLogLine(QStringLiteral("Adapter: %1").arg(adapter.isEmpty() ? tr("not described by the system") : adapter));
         form->pushButtonOpen->setText(tr("Close Port"));
         session->sendPortOpenNotice();
-        portList->setOpenPort(portName);
         rememberChoices();
         return;
     }
@@ -222,7 +221,6 @@ void MainWindow::showPortClosed()
 {
     logMessage("Port closed...");
     form->pushButtonOpen->setText(tr("Open Port"));
-    portList->setOpenPort(QString());
 }
 
 bool MainWindow::refuseWhilePortClosed()

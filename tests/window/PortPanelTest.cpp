@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 
 namespace {
 
@@ -42,6 +43,29 @@ TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
     driver.press("pushButtonOpen");
     EXPECT_FALSE(driver.portOpen());
     EXPECT_EQ(driver.logLines().last(), "Port closed...");
+}
+
+// After a close or a loss the Port box still names the port that was open,
+// though the system lists another one and not it.
+TEST_F(PortPanel, AClosedOrLostPortStaysChosen)
+{
+    WindowDriver listing([] {
+        SerialPortInfo other{};
+        std::strcpy(other.portName, "ttyS0");
+        return std::vector<SerialPortInfo>{other};
+    });
+    const QString path = QString::fromStdString(pty.slavePath());
+    listing.typePort(path);
+    listing.press("pushButtonOpen");
+    ASSERT_TRUE(listing.portOpen());
+    listing.press("pushButtonOpen");
+    ASSERT_EQ(listing.widget<QComboBox>("comboBoxPortName").currentText(), path);
+
+    listing.press("pushButtonOpen");
+    ASSERT_TRUE(listing.portOpen());
+    pty.hangUp();
+    ASSERT_TRUE(processEventsUntil([&] { return !listing.portOpen(); }));
+    EXPECT_EQ(listing.widget<QComboBox>("comboBoxPortName").currentText(), path);
 }
 
 TEST_F(PortPanel, PassesParityAndStopBitsByPosition)

@@ -1,5 +1,6 @@
 // The window without a chip: status lines, Clear, the firmware choice, the
 // live port list, remembered choices and the saved log.
+#include "app/PortComboBox.h"
 #include "serialport/SerialPortAssembly.h"
 #include "serialport/posix/SysfsPortSource.h"
 #include "tests/support/WindowDriver.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QTextDocument>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -128,33 +130,62 @@ TEST(Window, ARestartRestoresThePreviousChoices)
     EXPECT_EQ(answerer.directory(), folder.path()) << "the dialog opens in the last folder";
 }
 
-// A fake sysfs tree gains a USB adapter while the window is open.
-TEST(Window, APortPluggedInLaterIsListedWithItsAdapterAndGoesWhenUnplugged)
+// The text a tooltip shows: Qt renders one that looks like markup.
+QString shownAsToolTip(const QString& tip)
+{
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
+
+// A fake sysfs tree gains and loses USB adapters while the window is open.
+TEST(Window, ThePortListFollowsAdaptersButNeverMovesTheChoice)
 {
     QTemporaryDir root;
     const std::filesystem::path sys = root.path().toStdString();
-    const auto plugIn = [&](const char* tty) {
-        const std::filesystem::path usb = sys / "devices/usb1/1-1";
-        std::filesystem::create_directories(usb / "1-1:1.0" / tty);
-        for (const auto& [name, value] : {std::pair{"idVendor", "1a86"}, {"idProduct", "7523"}, {"product", "USB Serial"}})
+    const auto plugIn = [&](const char* tty, const char* device, const char* idVendor, const char* product) {
+        const std::filesystem::path usb = sys / "devices/usb1" / device;
+        std::filesystem::create_directories(usb / "if" / tty);
+        for (const auto& [name, value] : {std::pair{"idVendor", idVendor}, {"idProduct", "7523"}, {"product", product}})
             std::ofstream(usb / name) << value << '\n';
         std::filesystem::create_directories(sys / "class/tty" / tty);
-        std::filesystem::create_directory_symlink(usb / "1-1:1.0" / tty, sys / "class/tty" / tty / "device");
+        std::filesystem::create_directory_symlink(usb / "if" / tty, sys / "class/tty" / tty / "device");
     };
-    plugIn("ttyUSB1");
+    const auto unplug = [&](const char* tty) { std::filesystem::remove_all(sys / "class/tty" / tty); };
+    plugIn("ttyUSB1", "1-1", "1a86", "USB Serial");
     WindowDriver driver([sys] { return assembleSerialPorts(readSysfsPorts(sys)); });
     auto& box = driver.widget<QComboBox>("comboBoxPortName");
+    auto& notListed = driver.widget<QAction>("actionPortNotListed");
     ASSERT_EQ(box.count(), 1);
 
-    plugIn("ttyUSB0");
+    // An adapter unknown to the table is named by its own product string,
+    // which is the device's to choose: it is shown, never interpreted.
+    const char* markup = "<b>Bold</b> <img src=\"x\"> &amp;";
+    plugIn("ttyUSB0", "1-2", "f055", markup);
     ASSERT_TRUE(processEventsUntil([&] { return box.count() == 2; }));
     EXPECT_EQ(box.itemText(0), "ttyUSB0") << "in natural order";
     EXPECT_EQ(box.currentText(), "ttyUSB1") << "the choice stays";
-    EXPECT_EQ(box.itemData(0, Qt::ToolTipRole).toString(), "QinHeng CH340 serial converter\n1a86:7523");
+    EXPECT_EQ(shownAsToolTip(box.itemData(0, Qt::ToolTipRole).toString()), QString(markup) + "\nf055:7523");
+    EXPECT_EQ(shownAsToolTip(box.itemData(1, Qt::ToolTipRole).toString()), "QinHeng CH340 serial converter\n1a86:7523");
+    EXPECT_FALSE(notListed.isVisible());
 
-    std::filesystem::remove_all(sys / "class/tty/ttyUSB1");
-    ASSERT_TRUE(processEventsUntil([&] { return box.count() == 1; }));
+    // The chosen adapter goes: its name stays chosen, marked, and nothing
+    // else is chosen in its place; it is selected again when it returns.
+    unplug("ttyUSB1");
+    emit driver.widget<PortComboBox>("comboBoxPortName").popupAboutToShow();
+    ASSERT_EQ(box.count(), 1);
     EXPECT_EQ(box.itemText(0), "ttyUSB0");
+    EXPECT_EQ(box.currentText(), "ttyUSB1");
+    EXPECT_TRUE(notListed.isVisible());
+    EXPECT_TRUE(shownAsToolTip(notListed.toolTip()).startsWith("ttyUSB1 is not listed by the system now"));
+    plugIn("ttyUSB1", "1-1", "1a86", "USB Serial");
+    emit driver.widget<PortComboBox>("comboBoxPortName").popupAboutToShow();
+    ASSERT_EQ(box.count(), 2);
+    EXPECT_EQ(box.currentIndex(), 1);
+    EXPECT_EQ(box.currentText(), "ttyUSB1");
+    EXPECT_FALSE(notListed.isVisible());
 }
 
 TEST(Window, SaveLogWritesAHeaderAndBothPanes)
