@@ -21,6 +21,7 @@
 #include <QThread>
 
 #include <cstdarg>
+#include <initializer_list>
 
 namespace {
 
@@ -70,6 +71,9 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     }
 
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
+    // Paths, port and adapter names come from outside: shown as they are.
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     connect(&runStatusTick, &QTimer::timeout, this, &MainWindow::showRunProgress);
     setAcceptDrops(true);
     connectSession();
@@ -255,24 +259,34 @@ void MainWindow::on_pushButtonCancel_clicked()
     session->cancel();
 }
 
-// While a run is in progress only Cancel is enabled of the buttons that act.
+// While a run is in progress only Cancel is enabled of the buttons that act,
+// and the port and its line settings cannot change under it. Flash needs a
+// file chosen.
 void MainWindow::setRunButtons(bool running)
 {
-    for (QPushButton* button : {form->pushButtonSend, form->pushButtonLoadFirmware, form->pushButtonReset,
-                                form->pushButtonOpen, form->pushButtonClear})
-        button->setEnabled(!running);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             form->pushButtonLoadFirmware, form->pushButtonReset, form->pushButtonOpen, form->pushButtonClear,
+             form->comboBoxPortName, form->comboBoxBaudrate, form->comboBoxParity, form->comboBoxDataBit,
+             form->comboBoxStopBit})
+        control->setEnabled(!running);
+    form->pushButtonSend->setEnabled(!running && !selectedFirmwarePath.isEmpty());
     form->pushButtonCancel->setEnabled(running);
 }
 
-void MainWindow::showRunStarted()
+// What the last run showed goes: the bar and the block label start afresh.
+void MainWindow::showRunStarted(bool factoryReset)
 {
+    run = RunShown{true, factoryReset, false};
     setRunButtons(true);
+    form->progressBar->setValue(0);
+    form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));
     showRunProgress();
     runStatusTick.start(kRunStatusIntervalMs);
 }
 
 void MainWindow::showBlockSent(std::uint32_t block, std::uint32_t blockCount)
 {
+    run.blockSent = true;
     runStatus->blockSent(block, blockCount);
     showRunProgress();
 }
@@ -284,6 +298,7 @@ void MainWindow::showRunProgress()
 
 void MainWindow::showRunEnded(const RunResult& result)
 {
+    run.inProgress = false;
     setRunButtons(false);
     runStatusTick.stop();
     const QString sha256 = result.image ? result.image->sha256Hex() : QString();
@@ -295,13 +310,15 @@ void MainWindow::showRunEnded(const RunResult& result)
 }
 
 // The counters are read now, not when the text was emitted: the bar shows
-// how far the run has got by the time the text is shown.
+// how far the run has got by the time the text is shown. Until a flash run
+// has sent its first block, and during a factory reset, they still describe
+// the run before.
 void MainWindow::OnUpdateReceive(QString str)
 {
     form->plainTextEditReceive->moveCursor(QTextCursor::End);
     form->plainTextEditReceive->appendPlainText(str);
     const FlashSequence::Progress progress = session->progress();
-    if (progress.blockCount == 0)
+    if (progress.blockCount == 0 || (run.inProgress && (run.factoryReset || !run.blockSent)))
         return;
     form->progressBar->setValue(static_cast<int>(progress.currentBlock * 100u / progress.blockCount));
 }
@@ -319,14 +336,9 @@ void MainWindow::on_pushButtonClear_clicked()
     QCoreApplication::processEvents();
 }
 
+// A cancelled dialog keeps the earlier choice.
 void MainWindow::on_pushButtonLoadFirmware_clicked()
 {
-    // Each press starts with no file chosen, so a cancelled dialog forgets an
-    // earlier choice.
-    form->labelFirmware_1->setText(QStringLiteral("No file loaded"));
-    selectedFirmwarePath.clear();
-    form->pushButtonSend->setEnabled(false);
-
     const QString chosen = QFileDialog::getOpenFileName(
         this, tr("Open Firmware Files"), firmwareFolder.isEmpty() ? QStringLiteral("/") : firmwareFolder,
         tr("Files (*.bin)"));
@@ -346,6 +358,13 @@ void MainWindow::chooseFirmware(const QString& path)
     selectedFirmwarePath = path;
     firmwareFolder = file.absolutePath();
     form->labelFirmware_1->setText(selectedFirmwarePath);
+    // In the words the run's reading of the file uses, so that the run
+    // confirms them.
+    const QByteArray name = path.toUtf8();
+    form->label_FileSize->setText(formatStatusLine("File: %s \nSize: %llu Bytes", name.constData(),
+                                                   static_cast<unsigned long long>(check.size)));
+    form->label_TotalBlocks->setText(formatStatusLine(
+        "Blocks to transfer: %llu", static_cast<unsigned long long>((check.size + kBlockSize - 1) / kBlockSize)));
     form->pushButtonSend->setEnabled(true);
     rememberChoices();
 }

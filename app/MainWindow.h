@@ -91,7 +91,7 @@ private:
     void rememberChoices() const;
     // The run's effects, on the GUI thread.
     void setRunButtons(bool running);
-    void showRunStarted();
+    void showRunStarted(bool factoryReset);
     void showBlockSent(std::uint32_t block, std::uint32_t blockCount);
     void showRunProgress();
     void showRunEnded(const RunResult& result);
@@ -101,6 +101,13 @@ private:
     QString firmwareFolder;
     bool demo = false;
     QString runFirmwarePath;
+    // The run as the window has been told of it so far.
+    struct RunShown
+    {
+        bool inProgress = false;
+        bool factoryReset = false;
+        bool blockSent = false;
+    } run;
     // The image of the last flash run, for a saved log.
     QString flashedImagePath;
     QString flashedImageSha256;

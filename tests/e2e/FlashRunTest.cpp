@@ -127,6 +127,32 @@ TEST(FlashRun, AFactoryResetRunsWithoutAFirmwareFile)
                            "Restoring factory settings...", "Requesting boot mode...", "Bootloader ready to receive...",
                            "Sending factory reset...", "ACK factory reset...", "Flashing completed."}));
     EXPECT_EQ(bench.driver.progress(), 0) << "no image was ever loaded";
+    EXPECT_FALSE(bench.driver.widget<QPushButton>("pushButtonSend").isEnabled()) << "no file is chosen";
+}
+
+// A second run shows nothing of the first: the bar starts empty and stays so
+// until a block of its own has gone, also through the pause after boot-ready.
+// The port and its line settings are locked while it runs.
+TEST(FlashRun, ARunShowsOnlyItselfAndLocksThePortPanel)
+{
+    Bench bench;
+    bench.prepare(10 * 256);
+    bench.driver.press("pushButtonSend");
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    ASSERT_EQ(bench.driver.progress(), 100);
+
+    bench.driver.press("pushButtonSend");
+    const char* const panel[] = {"comboBoxPortName", "comboBoxBaudrate", "comboBoxParity", "comboBoxDataBit",
+                                 "comboBoxStopBit"};
+    for (const char* box : panel)
+        EXPECT_FALSE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
+    EXPECT_EQ(bench.driver.progress(), 0);
+    EXPECT_EQ(bench.driver.text("label_CurrenBlock"), "Current memory block:");
+    ASSERT_TRUE(processEventsUntil([&] { return bench.driver.receiveLines().count("ACK (32)") == 2; }));
+    EXPECT_LT(bench.driver.progress(), 100) << "the counters of the run before are not shown";
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    for (const char* box : panel)
+        EXPECT_TRUE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
 }
 
 TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)

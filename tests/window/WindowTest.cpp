@@ -60,7 +60,7 @@ TEST(Window, LogMessageCutsAt255BytesAndPostsFromOtherThreadsInOrderWithoutWaiti
     EXPECT_EQ(driver.logLines()[1], "line 0");
 }
 
-TEST(Window, ClearEmptiesThePanesAndACancelledChoiceForgetsTheFile)
+TEST(Window, ClearEmptiesThePanesAndACancelledChoiceKeepsTheFile)
 {
     WindowDriver driver;
     QTemporaryDir folder;
@@ -75,8 +75,8 @@ TEST(Window, ClearEmptiesThePanesAndACancelledChoiceForgetsTheFile)
     EXPECT_TRUE(driver.widget<QPushButton>("pushButtonSend").isEnabled());
 
     driver.pressAndAnswer("pushButtonLoadFirmware"); // cancelled
-    EXPECT_EQ(driver.text("labelFirmware_1"), "No file loaded");
-    EXPECT_FALSE(driver.widget<QPushButton>("pushButtonSend").isEnabled());
+    EXPECT_EQ(driver.text("labelFirmware_1"), firmware);
+    EXPECT_TRUE(driver.widget<QPushButton>("pushButtonSend").isEnabled());
 
     // A pane keeps its newest 10,000 lines, however long a run goes on.
     for (int i = 0; i < 10'010; ++i)
@@ -85,13 +85,24 @@ TEST(Window, ClearEmptiesThePanesAndACancelledChoiceForgetsTheFile)
     EXPECT_EQ(driver.logLines().first(), "line 10");
 }
 
-TEST(Window, ADroppedFileIsChosenAndWhatCannotBeFlashedIsRefused)
+// A file chosen or dropped shows its size and blocks at once, in the
+// words the run's reading of it uses; its name is shown as it is.
+TEST(Window, AChosenFileIsShownAtOnceAndWhatCannotBeFlashedIsRefused)
 {
     WindowDriver driver;
     QTemporaryDir folder;
-    const QString firmware = writeFile(folder, "dropped.bin");
+    const QString chosen = writeFile(folder, "<i>chosen&amp;.bin", QByteArray(300, 'x'));
+    driver.chooseFirmware(chosen);
+    EXPECT_EQ(driver.text("label_FileSize"), "File: " + chosen + " \nSize: 300 Bytes");
+    EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 2");
+    for (const char* label : {"labelFirmware_1", "label_FileSize"})
+        EXPECT_EQ(driver.widget<QLabel>(label).textFormat(), Qt::PlainText) << label;
+
+    const QString firmware = writeFile(folder, "dropped.bin", QByteArray(513, 'x'));
     drop(*driver.window, firmware);
     EXPECT_EQ(driver.text("labelFirmware_1"), firmware);
+    EXPECT_EQ(driver.text("label_FileSize"), "File: " + firmware + " \nSize: 513 Bytes");
+    EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 3");
 
     const QString fifo = folder.filePath("fifo.bin");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -101,6 +112,7 @@ TEST(Window, ADroppedFileIsChosenAndWhatCannotBeFlashedIsRefused)
         EXPECT_TRUE(driver.answerer.answered()) << "a box says why";
         EXPECT_TRUE(driver.answerer.text().contains(refused));
         EXPECT_EQ(driver.text("labelFirmware_1"), firmware) << "the earlier choice stays";
+        EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 3");
     }
 }
 
