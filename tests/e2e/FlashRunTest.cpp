@@ -163,7 +163,8 @@ TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)
     ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) == 2; }, 30s));
     bench.driver.press("pushButtonCancel");
     EXPECT_EQ(bench.driver.waitForRunEnd(), "Run cancelled.");
-    EXPECT_EQ(bench.driver.logLines().last(), "Run cancelled.");
+    // The chip may still acknowledge the block in flight: that reply is logged as ignored after it.
+    EXPECT_TRUE(bench.driver.logLines().contains("Run cancelled."));
     EXPECT_FALSE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) > 2; }, 500ms))
         << "nothing more is written after Cancel";
 
