@@ -2,6 +2,7 @@
 
 #include "app/LineSettingBoxes.h"
 #include "app/LogExport.h"
+#include "app/OperatorQuestions.h"
 #include "app/PortComboBox.h"
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
@@ -105,6 +106,10 @@ void MainWindow::connectSession()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (session->progress().running && !confirmCancelRunAndQuit(this, session->portName())) {
+        event->ignore();
+        return;
+    }
     session->cancel();
     rememberChoices();
     event->accept();
@@ -186,8 +191,7 @@ void MainWindow::openPort()
 {
     const QString portName = form->comboBoxPortName->currentText();
     if (portName.isEmpty()) {
-        QMessageBox::information(this, tr("Information"), tr("No avaiable ports"),
-                                 QMessageBox::Ok, QMessageBox::NoButton);
+        showInformation(this, tr("No avaiable ports"));
         qDebug("No avaiable ports");
         return;
     }
@@ -205,9 +209,14 @@ void MainWindow::openPort()
         return;
     }
 
+    // The library's code and text as they always were, and below them the
+    // cause in plain words with what helps on this system.
     const QString error = tr("open port error") +
                           QStringLiteral("\n\ncode: %1\nmessage: %2").arg(failure->code).arg(failure->libraryText);
-    QMessageBox::information(this, tr("Information"), error, QMessageBox::Ok, QMessageBox::NoButton);
+    QString why = capitalised(failure->cause) + QLatin1Char('.');
+    if (!failure->hint.isEmpty())
+        why += QLatin1Char(' ') + capitalised(failure->hint) + QLatin1Char('.');
+    showInformation(this, error, QMessageBox::Warning, why);
     form->pushButtonOpen->setText(tr("Open Port"));
     logMessage("Port closed...");
     if (!failure->hint.isEmpty())
@@ -231,8 +240,7 @@ bool MainWindow::refuseWhilePortClosed()
 {
     if (session->isOpen())
         return false;
-    QMessageBox::information(this, tr("Information"), tr("Please open serial port first!"),
-                             QMessageBox::Ok);
+    showInformation(this, tr("Please open serial port first!"));
     qDebug().noquote() << tr("Please open serial port first");
     return true;
 }
@@ -248,7 +256,7 @@ void MainWindow::on_pushButtonSend_clicked()
 
 void MainWindow::on_pushButtonReset_clicked()
 {
-    if (refuseWhilePortClosed())
+    if (refuseWhilePortClosed() || !confirmFactoryReset(this, session->portName()))
         return;
     runStatus->started(true);
     session->startFactoryReset();
@@ -372,7 +380,7 @@ void MainWindow::chooseFirmware(const QString& path)
 void MainWindow::refuseFirmware(const QString& reason)
 {
     runStatus->refused(reason);
-    QMessageBox::information(this, tr("Information"), reason, QMessageBox::Ok, QMessageBox::NoButton);
+    showInformation(this, reason);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -405,7 +413,7 @@ void MainWindow::on_actionSaveLog_triggered()
                         form->plainTextEditReceive->toPlainText()};
     QString whyNot;
     if (!log.writeTo(fileName, whyNot))
-        QMessageBox::information(this, tr("Information"), tr("The log could not be saved: %1").arg(whyNot));
+        showInformation(this, tr("The log could not be saved: %1").arg(whyNot), QMessageBox::Warning);
 }
 
 void MainWindow::on_actionAbout_triggered()

@@ -60,7 +60,8 @@ signals:
     void emitUpdateReceive(QString str);
 
 protected:
-    // Closing the window mid-run cancels the run; the choices are remembered.
+    // Closing the window mid-run asks first, then cancels the run; the
+    // choices are remembered.
     void closeEvent(QCloseEvent* event) override;
     // A *.bin file dropped on the window is chosen as if picked in the dialog.
     void dragEnterEvent(QDragEnterEvent* event) override;

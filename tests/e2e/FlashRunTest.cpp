@@ -118,7 +118,7 @@ TEST(FlashRun, AFactoryResetRunsWithoutAFirmwareFile)
 {
     Bench bench;
     bench.openPort();
-    bench.driver.press("pushButtonReset");
+    bench.driver.pressAndAnswer("pushButtonReset", QMessageBox::Yes);
     ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
     EXPECT_EQ(bench.chip.record().count(ChipMessage::FactoryReset), 1u);
     EXPECT_EQ(bench.blocksSent(), 0u);
@@ -153,6 +153,31 @@ TEST(FlashRun, ARunShowsOnlyItselfAndLocksThePortPanel)
     ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
     for (const char* box : panel)
         EXPECT_TRUE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
+}
+
+// Factory Reset and closing the window mid-run ask first; No, the default,
+// leaves everything as it was.
+TEST(FlashRun, IrreversibleStepsAreAskedFirst)
+{
+    Bench bench;
+    bench.prepare(40 * 256);
+    const QString port = QString::fromStdString(bench.chip.slavePath());
+    bench.driver.pressAndAnswer("pushButtonReset", QMessageBox::No);
+    EXPECT_EQ(bench.driver.answerer.text(), "Restore the factory settings of the chip on " + port + "?");
+    EXPECT_EQ(bench.driver.answerer.defaultButton(), QMessageBox::No);
+    EXPECT_TRUE(bench.driver.actionButtonsEnabled()) << "no run started";
+
+    bench.driver.press("pushButtonSend");
+    ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& record) { return record.count(ChipMessage::DataBlock) >= 1; }, 30s));
+    bench.driver.answerer.armToPress(QMessageBox::No);
+    EXPECT_FALSE(bench.driver.window->close());
+    EXPECT_TRUE(bench.driver.answerer.text().startsWith("A run is in progress on " + port + ". Cancel it and quit?"));
+    EXPECT_EQ(bench.driver.answerer.defaultButton(), QMessageBox::No);
+    EXPECT_TRUE(bench.driver.widget<QPushButton>("pushButtonCancel").isEnabled()) << "the run goes on";
+
+    bench.driver.answerer.armToPress(QMessageBox::Yes);
+    EXPECT_TRUE(bench.driver.window->close());
+    EXPECT_EQ(bench.driver.waitForRunEnd(), "Run cancelled.");
 }
 
 TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)

@@ -1,7 +1,9 @@
 #include "tests/support/ModalAnswerer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QMessageBox>
 
 #include <gtest/gtest.h>
@@ -36,12 +38,21 @@ void ModalAnswerer::guardAgainstUnexpectedDialogs()
 void ModalAnswerer::arm()
 {
     fileToChoose_.clear();
+    buttonToPress_ = QMessageBox::NoButton;
+    start();
+}
+
+void ModalAnswerer::armToPress(QMessageBox::StandardButton button)
+{
+    fileToChoose_.clear();
+    buttonToPress_ = button;
     start();
 }
 
 void ModalAnswerer::armToChooseFile(const QString& path)
 {
     fileToChoose_ = path;
+    buttonToPress_ = QMessageBox::NoButton;
     start();
 }
 
@@ -52,6 +63,9 @@ void ModalAnswerer::start()
     answered_ = false;
     title_.clear();
     text_.clear();
+    informativeText_.clear();
+    icon_ = QMessageBox::NoIcon;
+    defaultButton_ = QMessageBox::NoButton;
     directory_.clear();
     pollTimer_.start(10);
 }
@@ -74,8 +88,16 @@ void ModalAnswerer::answer(QWidget* dialog)
     disarm();
     answered_ = true;
     title_ = dialog->windowTitle();
-    if (auto* box = qobject_cast<QMessageBox*>(dialog))
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
         text_ = box->text();
+        informativeText_ = box->informativeText();
+        icon_ = box->icon();
+        defaultButton_ = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+        if (QAbstractButton* button = box->button(buttonToPress_)) {
+            button->click();
+            return;
+        }
+    }
 
     auto* modalDialog = qobject_cast<QDialog*>(dialog);
     if (!modalDialog) {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <QTimer>
 
 // Answers the next modal dialog so that a test can call code that blocks in
 // QDialog::exec(). Arm it first, then call the code; the answerer polls for
 // the active modal widget from the dialog's own event loop, records its title
-// (and, for a QMessageBox, its text) and answers it once.
+// (and, for a QMessageBox, its texts, icon and default button) and answers it
+// once.
 class ModalAnswerer
 {
 public:
@@ -20,12 +22,17 @@ public:
 
     // Closes a message box, or cancels any other dialog.
     void arm();
+    // Presses `button` of the message box that opens next.
+    void armToPress(QMessageBox::StandardButton button);
     // Selects `path` in the QFileDialog that opens next and accepts it.
     void armToChooseFile(const QString& path);
 
     bool answered() const { return answered_; }
     const QString& title() const { return title_; }
     const QString& text() const { return text_; }
+    const QString& informativeText() const { return informativeText_; }
+    QMessageBox::Icon icon() const { return icon_; }
+    QMessageBox::StandardButton defaultButton() const { return defaultButton_; }
     // The folder a file dialog showed when it opened.
     const QString& directory() const { return directory_; }
 
@@ -39,8 +46,12 @@ private:
 
     QTimer pollTimer_;
     QString fileToChoose_;
+    QMessageBox::StandardButton buttonToPress_ = QMessageBox::NoButton;
     bool answered_ = false;
     QString title_;
     QString text_;
+    QString informativeText_;
+    QMessageBox::Icon icon_ = QMessageBox::NoIcon;
+    QMessageBox::StandardButton defaultButton_ = QMessageBox::NoButton;
     QString directory_;
 };

@@ -68,10 +68,11 @@ public:
 
     void press(const char* button) { widget<QPushButton>(button).click(); }
 
-    // Presses a button that opens a message box and answers it.
-    void pressAndAnswer(const char* button)
+    // Presses a button that opens a message box and answers it: closes it,
+    // or presses the box's button `answer`.
+    void pressAndAnswer(const char* button, QMessageBox::StandardButton answer = QMessageBox::NoButton)
     {
-        answerer.arm();
+        answerer.armToPress(answer);
         press(button);
     }
 

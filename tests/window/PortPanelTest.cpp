@@ -84,6 +84,7 @@ TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
     EXPECT_TRUE(TtyLineView::ofSlaveOf(pty.masterFd()).extraStopBit);
 }
 
+// The library's code and text, then the cause in plain words, as a warning.
 TEST_F(PortPanel, AMissingPortIsReportedAndLeftClosed)
 {
     driver.typePort("/dev/orvanne-no-such-port");
@@ -91,6 +92,9 @@ TEST_F(PortPanel, AMissingPortIsReportedAndLeftClosed)
     ASSERT_TRUE(driver.answerer.answered());
     EXPECT_EQ(driver.answerer.title(), "Information");
     EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 12\nmessage: not exist error");
+    EXPECT_EQ(driver.answerer.informativeText(), "No such port: unplugged, or a wrong name.");
+    EXPECT_EQ(driver.answerer.icon(), QMessageBox::Warning);
+    EXPECT_EQ(driver.widget<QComboBox>("comboBoxPortName").currentText(), "/dev/orvanne-no-such-port");
     EXPECT_FALSE(driver.portOpen());
     EXPECT_EQ(driver.logLines(), QStringList{"Port closed..."});
 }
@@ -103,6 +107,8 @@ TEST_F(PortPanel, APortHeldElsewhereIsReportedAsAccessDenied)
     driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.pressAndAnswer("pushButtonOpen");
     EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 6\nmessage: access denied error");
+    EXPECT_TRUE(driver.answerer.informativeText().startsWith("Access denied: another program may hold the port"));
+    EXPECT_TRUE(driver.answerer.informativeText().contains("dialout"));
     EXPECT_TRUE(driver.logLines().last().contains("dialout")) << "a new Linux user learns how to get access";
 }
 
