@@ -23,6 +23,7 @@
 
 #include <cstdarg>
 #include <initializer_list>
+#include <limits>
 
 namespace {
 
@@ -48,7 +49,8 @@ QString capitalised(QString text)
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
-    : QMainWindow(parent), form(std::make_unique<MainWindowForm>()), session(std::make_unique<BoardSession>())
+    : QMainWindow(parent), form(std::make_unique<MainWindowForm>()), logFeed(kPaneLineLimit),
+      receiveFeed(kPaneLineLimit), session(std::make_unique<BoardSession>())
 {
     form->setupUi(this);
 
@@ -90,14 +92,22 @@ MainWindow::~MainWindow()
 }
 
 // The session reports from the port's event thread and its deadline thread
-// too: those reports are queued to the GUI thread in the order made. Texts for
-// the receive pane go out through emitUpdateReceive on the reporting thread.
+// too: those reports are queued to the GUI thread in the order made. Lines
+// for the two panes are gathered on the reporting thread and shown by one
+// update at a time: those of the receive pane go out through
+// emitUpdateReceive.
 void MainWindow::connectSession()
 {
     BoardSession* const board = session.get();
-    connect(board, &BoardSession::logLine, this, &MainWindow::appendLogLine);
+    connect(board, &BoardSession::logLine, this, &MainWindow::appendLogLine, Qt::DirectConnection);
     connect(board, &BoardSession::labelText, this, &MainWindow::showLabel);
-    connect(board, &BoardSession::received, this, &MainWindow::emitUpdateReceive, Qt::DirectConnection);
+    connect(
+        board, &BoardSession::received, this,
+        [this](const QString& text) {
+            if (receiveFeed.add(text))
+                emit emitUpdateReceive(QString());
+        },
+        Qt::DirectConnection);
     connect(board, &BoardSession::runStarted, this, &MainWindow::showRunStarted);
     connect(board, &BoardSession::blockSent, this, &MainWindow::showBlockSent);
     connect(board, &BoardSession::runEnded, this, &MainWindow::showRunEnded);
@@ -159,14 +169,25 @@ void MainWindow::logMessage(const char* format, ...)
 
 // Off the GUI thread the append is posted, never waited for: the GUI thread
 // may itself be waiting for the calling thread (closing the port joins the
-// event thread).
+// event thread). On it, the lines still on their way go first.
 void MainWindow::appendLogLine(const QString& line)
 {
-    if (QThread::currentThread() == thread())
-        form->plainTextEditSend->appendPlainText(line);
-    else
-        QMetaObject::invokeMethod(this, [this, line] { form->plainTextEditSend->appendPlainText(line); },
-                                  Qt::QueuedConnection);
+    if (QThread::currentThread() == thread()) {
+        QStringList lines = logFeed.take(std::numeric_limits<std::size_t>::max()).lines;
+        lines.append(line);
+        form->plainTextEditSend->appendPlainText(lines.join(QLatin1Char('\n')));
+    } else if (logFeed.add(line)) {
+        QMetaObject::invokeMethod(this, &MainWindow::showGatheredLogLines, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::showGatheredLogLines()
+{
+    const PaneFeed::Batch batch = logFeed.take();
+    if (!batch.lines.isEmpty())
+        form->plainTextEditSend->appendPlainText(batch.lines.join(QLatin1Char('\n')));
+    if (batch.more)
+        QMetaObject::invokeMethod(this, &MainWindow::showGatheredLogLines, Qt::QueuedConnection);
 }
 
 void MainWindow::showLabel(InfoLabel label, const QString& text)
@@ -323,6 +344,14 @@ void MainWindow::showRunEnded(const RunResult& result)
 // the run before.
 void MainWindow::OnUpdateReceive(QString str)
 {
+    if (str.isNull()) {
+        const PaneFeed::Batch batch = receiveFeed.take();
+        if (batch.more)
+            emit emitUpdateReceive(QString());
+        if (batch.lines.isEmpty())
+            return;
+        str = batch.lines.join(QLatin1Char('\n'));
+    }
     form->plainTextEditReceive->moveCursor(QTextCursor::End);
     form->plainTextEditReceive->appendPlainText(str);
     const FlashSequence::Progress progress = session->progress();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PaneFeed.h"
 #include "app/PortList.h"
 #include "session/BoardSession.h"
 
@@ -57,6 +58,8 @@ public:
     void showDemo(const QString& port, const QString& firmwarePath);
 
 signals:
+    // Shows str in the receive pane, from the event loop; a null str stands
+    // for the lines the session has reported since the last update.
     void emitUpdateReceive(QString str);
 
 protected:
@@ -87,6 +90,7 @@ private:
     bool refuseWhilePortClosed();
     void refuseFirmware(const QString& reason);
     void appendLogLine(const QString& line);
+    void showGatheredLogLines();
     void showLabel(InfoLabel label, const QString& text);
     void restoreChoices();
     void rememberChoices() const;
@@ -98,6 +102,8 @@ private:
     void showRunEnded(const RunResult& result);
 
     std::unique_ptr<MainWindowForm> form;
+    PaneFeed logFeed;
+    PaneFeed receiveFeed;
     QString selectedFirmwarePath;
     QString firmwareFolder;
     bool demo = false;
