@@ -13,6 +13,8 @@ struct LogExport
     QString sendPane;
     QString receivePane;
 
-    // Writes the whole file or nothing; on failure, why.
+    // Writes the whole file or nothing, and only as a regular file: a path
+    // that names anything else (a device, a FIFO, a folder) is left as it is.
+    // On failure, why, in words for the operator.
     bool writeTo(const QString& fileName, QString& whyNot) const;
 };

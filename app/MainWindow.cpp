@@ -6,6 +6,7 @@
 #include "app/PortComboBox.h"
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
+#include "app/SaveLogDialog.h"
 #include "flash/FirmwareFile.h"
 #include "flash/StatusLine.h"
 #include "session/Version.h"
@@ -13,6 +14,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,6 +34,7 @@ namespace {
 // noisy, grows the program without bound.
 constexpr int kPaneLineLimit = 10000;
 constexpr int kRunStatusIntervalMs = 1000;
+constexpr int kSavedLogMessageMs = 15000;
 
 void selectText(QComboBox& box, const QString& text)
 {
@@ -135,6 +139,7 @@ void MainWindow::restoreChoices()
     selectText(*form->comboBoxDataBit, choices.dataBits);
     selectText(*form->comboBoxStopBit, choices.stopBits);
     firmwareFolder = choices.firmwareFolder;
+    logFolder = choices.logFolder;
     if (!choices.geometry.isEmpty())
         restoreGeometry(choices.geometry);
 }
@@ -154,7 +159,7 @@ void MainWindow::rememberChoices() const
     RememberedChoices{form->comboBoxPortName->currentText(), form->comboBoxBaudrate->currentText(),
                       form->comboBoxParity->currentText(),   form->comboBoxDataBit->currentText(),
                       form->comboBoxStopBit->currentText(),  firmwareFolder,
-                      saveGeometry()}
+                      logFolder,                             saveGeometry()}
         .save();
 }
 
@@ -307,6 +312,7 @@ void MainWindow::showRunStarted(bool factoryReset)
 {
     run = RunShown{true, factoryReset, false};
     setRunButtons(true);
+    form->statusBar->clearMessage();
     form->progressBar->setValue(0);
     form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));
     showRunProgress();
@@ -430,10 +436,13 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::on_actionSaveLog_triggered()
 {
-    const QString fileName = QFileDialog::getSaveFileName(this, tr("Save Log"), QString(),
-                                                          tr("Text files (*.txt *.log)"));
-    if (fileName.isEmpty())
-        return;
+    const QString fileName = askLogFileName(this, logFolder, session->portName(), QDateTime::currentDateTime());
+    if (!fileName.isEmpty())
+        saveLog(fileName);
+}
+
+void MainWindow::saveLog(const QString& fileName)
+{
     const LogExport log{session->portName(),
                         portList->adapterOf(session->portName()),
                         flashedImagePath,
@@ -442,7 +451,11 @@ void MainWindow::on_actionSaveLog_triggered()
                         form->plainTextEditReceive->toPlainText()};
     QString whyNot;
     if (!log.writeTo(fileName, whyNot))
-        showInformation(this, tr("The log could not be saved: %1").arg(whyNot), QMessageBox::Warning);
+        return showInformation(this, tr("The log could not be saved: %1").arg(whyNot), QMessageBox::Warning);
+    logFolder = QFileInfo(fileName).absolutePath();
+    rememberChoices();
+    form->statusBar->showMessage(tr("Log saved to %1").arg(QDir::toNativeSeparators(fileName)),
+                                 kSavedLogMessageMs);
 }
 
 void MainWindow::on_actionAbout_triggered()

@@ -57,6 +57,10 @@ public:
     // title says so, and nothing of the session is remembered.
     void showDemo(const QString& port, const QString& firmwarePath);
 
+    // Saves the log into fileName as Save Log does once the file is chosen:
+    // a box says why when it cannot, the status bar where it went when it can.
+    void saveLog(const QString& fileName);
+
 signals:
     // Shows str in the receive pane, from the event loop; a null str stands
     // for the lines the session has reported since the last update.
@@ -106,6 +110,7 @@ private:
     PaneFeed receiveFeed;
     QString selectedFirmwarePath;
     QString firmwareFolder;
+    QString logFolder;
     bool demo = false;
     QString runFirmwarePath;
     // The run as the window has been told of it so far.

@@ -10,6 +10,7 @@ const QString kParity = QStringLiteral("port/parity");
 const QString kDataBits = QStringLiteral("port/dataBits");
 const QString kStopBits = QStringLiteral("port/stopBits");
 const QString kFirmwareFolder = QStringLiteral("firmware/folder");
+const QString kLogFolder = QStringLiteral("log/folder");
 const QString kGeometry = QStringLiteral("window/geometry");
 
 } // namespace
@@ -20,7 +21,7 @@ RememberedChoices RememberedChoices::load()
     return {settings.value(kPort).toString(),     settings.value(kBaudRate).toString(),
             settings.value(kParity).toString(),   settings.value(kDataBits).toString(),
             settings.value(kStopBits).toString(), settings.value(kFirmwareFolder).toString(),
-            settings.value(kGeometry).toByteArray()};
+            settings.value(kLogFolder).toString(), settings.value(kGeometry).toByteArray()};
 }
 
 void RememberedChoices::save() const
@@ -32,5 +33,6 @@ void RememberedChoices::save() const
     settings.setValue(kDataBits, dataBits);
     settings.setValue(kStopBits, stopBits);
     settings.setValue(kFirmwareFolder, firmwareFolder);
+    settings.setValue(kLogFolder, logFolder);
     settings.setValue(kGeometry, geometry);
 }

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QMessageBox>
 
@@ -56,17 +57,25 @@ void ModalAnswerer::armToChooseFile(const QString& path)
     start();
 }
 
+void ModalAnswerer::armToTypeFileName(const QString& name)
+{
+    armToChooseFile(name);
+    typeFileName_ = true;
+}
+
 void ModalAnswerer::start()
 {
     if (!pollTimer_.isActive())
         ++armed_;
     answered_ = false;
+    typeFileName_ = false;
     title_.clear();
     text_.clear();
     informativeText_.clear();
     icon_ = QMessageBox::NoIcon;
     defaultButton_ = QMessageBox::NoButton;
     directory_.clear();
+    proposedFile_.clear();
     pollTimer_.start(10);
 }
 
@@ -105,13 +114,18 @@ void ModalAnswerer::answer(QWidget* dialog)
         return;
     }
     auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
-    if (fileDialog)
+    if (fileDialog) {
         directory_ = fileDialog->directory().absolutePath();
+        proposedFile_ = fileDialog->selectedFiles().value(0);
+    }
     if (fileDialog && !fileToChoose_.isEmpty()) {
         // selectFile leaves the file name field alone while it has the focus.
         if (QWidget* focused = fileDialog->focusWidget())
             focused->clearFocus();
-        fileDialog->selectFile(fileToChoose_);
+        if (auto* field = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); field && typeFileName_)
+            field->setText(fileToChoose_);
+        else
+            fileDialog->selectFile(fileToChoose_);
         modalDialog->accept(); // QFileDialog's own accept, which checks the file
     }
     // A dialog that refused the choice is cancelled, so the test fails rather

@@ -26,6 +26,9 @@ public:
     void armToPress(QMessageBox::StandardButton button);
     // Selects `path` in the QFileDialog that opens next and accepts it.
     void armToChooseFile(const QString& path);
+    // Types `name` into the file name field of the QFileDialog that opens
+    // next, in the folder it shows, and accepts it.
+    void armToTypeFileName(const QString& name);
 
     bool answered() const { return answered_; }
     const QString& title() const { return title_; }
@@ -33,8 +36,9 @@ public:
     const QString& informativeText() const { return informativeText_; }
     QMessageBox::Icon icon() const { return icon_; }
     QMessageBox::StandardButton defaultButton() const { return defaultButton_; }
-    // The folder a file dialog showed when it opened.
+    // The folder a file dialog showed when it opened, and the file name it proposed.
     const QString& directory() const { return directory_; }
+    const QString& proposedFile() const { return proposedFile_; }
 
 private:
     void start();
@@ -46,6 +50,7 @@ private:
 
     QTimer pollTimer_;
     QString fileToChoose_;
+    bool typeFileName_ = false;
     QMessageBox::StandardButton buttonToPress_ = QMessageBox::NoButton;
     bool answered_ = false;
     QString title_;
@@ -54,4 +59,5 @@ private:
     QMessageBox::Icon icon_ = QMessageBox::NoIcon;
     QMessageBox::StandardButton defaultButton_ = QMessageBox::NoButton;
     QString directory_;
+    QString proposedFile_;
 };

@@ -3,17 +3,23 @@
 #include "app/PortComboBox.h"
 #include "serialport/SerialPortAssembly.h"
 #include "serialport/posix/SysfsPortSource.h"
+#include "tests/support/PtyPair.h"
 #include "tests/support/WindowDriver.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTextDocument>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -200,20 +206,85 @@ TEST(Window, ThePortListFollowsAdaptersButNeverMovesTheChoice)
     EXPECT_FALSE(notListed.isVisible());
 }
 
-TEST(Window, SaveLogWritesAHeaderAndBothPanes)
+// Save Log opens in Documents, then in the folder saved to last, also after a
+// restart; it proposes a name with the port and the time, adds .log and says
+// in the status bar where the log went.
+TEST(Window, SaveLogProposesANameAndWritesAHeaderAndBothPanes)
 {
-    WindowDriver driver;
-    driver.window->logMessage("a status line");
-    emit driver.window->emitUpdateReceive("ACK (32)");
-    ASSERT_TRUE(processEventsUntil([&] { return !driver.receiveLines().isEmpty(); }));
-    QTemporaryDir folder;
-    const QString saved = folder.filePath("session.log");
-    driver.answerer.armToChooseFile(saved);
-    driver.widget<QAction>("actionSaveLog").trigger();
+    QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    ASSERT_TRUE(QDir(home.path()).mkdir("Documents"));
+    const QString documents = home.filePath("Documents");
+    {
+        PtyPair pty;
+        WindowDriver driver;
+        driver.typePort(QString::fromStdString(pty.slavePath()));
+        driver.press("pushButtonOpen");
+        driver.window->logMessage("a status line");
+        emit driver.window->emitUpdateReceive("ACK (32)");
+        ASSERT_TRUE(processEventsUntil([&] { return !driver.receiveLines().isEmpty(); }));
+        driver.answerer.armToTypeFileName("first-board");
+        driver.widget<QAction>("actionSaveLog").trigger();
+        EXPECT_EQ(driver.answerer.directory(), documents);
+        const QString pts = QString::fromStdString(pty.slavePath()).mid(5).replace('/', '-');
+        EXPECT_TRUE(QRegularExpression("/orvanne-" + pts + "-20\\d{6}-\\d{4}\\.log$").match(driver.answerer.proposedFile()).hasMatch())
+            << driver.answerer.proposedFile();
+        EXPECT_EQ(driver.window->statusBar()->currentMessage(), "Log saved to " + documents + "/first-board.log");
+        driver.window->close();
+    }
+    qputenv("HOME", realHome);
 
-    QFile file(saved);
+    QFile file(documents + "/first-board.log");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.startsWith("Orvanne Flasher 1.0 for RQ51x, log saved ")) << text;
-    EXPECT_TRUE(text.contains("\n== Send ==\na status line\n\n== Receive ==\nACK (32)\n")) << text;
+    EXPECT_TRUE(text.contains("\n== Send ==\nPort open ready to flash RQ51x...\nAdapter: not described by the system\n"
+                              "a status line\n\n== Receive ==\nACK (32)\n")) << text;
+
+    MainWindow restarted(nullptr, [] { return std::vector<SerialPortInfo>(); });
+    ModalAnswerer answerer;
+    answerer.arm();
+    restarted.findChild<QAction*>("actionSaveLog")->trigger();
+    EXPECT_EQ(answerer.directory(), documents) << "the dialog opens where the last log went";
+    EXPECT_TRUE(answerer.proposedFile().contains(QRegularExpression("/orvanne-20\\d{6}-\\d{4}\\.log$"))) << "no port was opened";
+}
+
+// Nothing but a regular file is replaced, and a full disk is reported with
+// the earlier file left whole.
+TEST(Window, SaveLogReportsEveryFailureAndReplacesOnlyRegularFiles)
+{
+    WindowDriver driver;
+    for (int i = 0; i < 2000; ++i)
+        driver.window->logMessage("a line long enough to fill the file quickly: %d", i);
+    QTemporaryDir folder;
+
+    const QString fifo = folder.filePath("fifo.log");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    driver.answerer.arm();
+    driver.window->saveLog(fifo);
+    EXPECT_EQ(driver.answerer.text(), "The log could not be saved: " + fifo + " is not a regular file; a log is saved only as one");
+    EXPECT_EQ(driver.answerer.icon(), QMessageBox::Warning);
+    struct stat status{};
+    ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    // A file-size limit fails writes as a full disk does.
+    const QString earlier = writeFile(folder, "earlier.log", "the earlier log");
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = 16 * 1024;
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    driver.answerer.arm();
+    driver.window->saveLog(earlier);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    signal(SIGXFSZ, previousHandler);
+    EXPECT_TRUE(driver.answerer.text().startsWith("The log could not be saved: ")) << driver.answerer.text();
+    QFile kept(earlier);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "the earlier log");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 2) << "no partial file left";
+    EXPECT_TRUE(driver.window->statusBar()->currentMessage().isEmpty());
 }
