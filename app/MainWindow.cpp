@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QThread>
 
@@ -83,8 +84,23 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
         label->setTextFormat(Qt::PlainText);
     connect(&runStatusTick, &QTimer::timeout, this, &MainWindow::showRunProgress);
     setAcceptDrops(true);
+    addPortShortcut();
     connectSession();
     restoreChoices();
+    form->comboBoxPortName->setFocus();
+}
+
+// The button's caption changes with the port's state, and a caption sets a
+// button's own shortcut, so the shortcut belongs to the window.
+void MainWindow::addPortShortcut()
+{
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        if (form->pushButtonOpen->isEnabled())
+            form->pushButtonOpen->click();
+    });
+    form->pushButtonOpen->setToolTip(tr("Opens the chosen port with these settings, or closes the open port (%1)")
+                                         .arg(shortcut->key().toString(QKeySequence::NativeText)));
 }
 
 MainWindow::~MainWindow()

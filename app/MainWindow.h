@@ -87,6 +87,7 @@ private slots:
     void on_actionSaveLog_triggered();
 
 private:
+    void addPortShortcut();
     void connectSession();
     void openPort();
     void closePort();

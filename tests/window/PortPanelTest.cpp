@@ -4,7 +4,10 @@
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMenu>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -66,6 +69,30 @@ TEST_F(PortPanel, AClosedOrLostPortStaysChosen)
     pty.hangUp();
     ASSERT_TRUE(processEventsUntil([&] { return !listing.portOpen(); }));
     EXPECT_EQ(listing.widget<QComboBox>("comboBoxPortName").currentText(), path);
+}
+
+// The keyboard: focus starts in the Port box, Ctrl+O opens and closes the
+// port (its tooltip says so), Alt+F opens the File menu.
+TEST_F(PortPanel, TheKeyboardReachesThePortAndTheFileMenu)
+{
+    driver.window->show();
+    driver.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
+    auto& portBox = driver.widget<QComboBox>("comboBoxPortName");
+    QWidget* focused = QApplication::focusWidget();
+    EXPECT_TRUE(focused == &portBox || portBox.isAncestorOf(focused)) << (focused ? focused->metaObject()->className() : "none");
+
+    driver.typePort(QString::fromStdString(pty.slavePath()));
+    EXPECT_TRUE(driver.widget<QPushButton>("pushButtonOpen").toolTip().endsWith("(Ctrl+O)"));
+    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(driver.portOpen());
+    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_FALSE(driver.portOpen());
+
+    auto& fileMenu = driver.widget<QMenu>("menuFile");
+    QTest::keyClick(driver.window.get(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(processEventsUntil([&] { return fileMenu.isVisible(); }));
+    fileMenu.close();
 }
 
 TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
