@@ -42,6 +42,7 @@ bool LogExport::writeTo(const QString& fileName, QString& whyNot) const
         << QDateTime::currentDateTime().toString(Qt::ISODate) << '\n'
         << "Port: " << orNone(port) << '\n'
         << "Adapter: " << orNone(adapter) << '\n'
+        << "Pacing: " << orNone(pacing) << '\n'
         << "Image: " << orNone(imagePath) << '\n'
         << "SHA-256: " << orNone(imageSha256) << '\n'
         << "\n== Send ==\n" << sendPane << '\n'

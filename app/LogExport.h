@@ -3,11 +3,12 @@
 #include <QString>
 
 // A saved log: a header that traces the session (program version, date,
-// port, adapter, image and its SHA-256), then both panes.
+// port, adapter, pacing, image and its SHA-256), then both panes.
 struct LogExport
 {
     QString port;
     QString adapter;
+    QString pacing;
     QString imagePath;
     QString imageSha256;
     QString sendPane;

@@ -3,6 +3,7 @@
 #include "app/LineSettingBoxes.h"
 #include "app/LogExport.h"
 #include "app/OperatorQuestions.h"
+#include "app/PacingMenu.h"
 #include "app/PortComboBox.h"
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
@@ -79,6 +80,11 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     }
 
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
+    pacingMenu = new PacingMenu(*form->menuBar, form->menuHelp->menuAction(), this);
+    connect(pacingMenu, &PacingMenu::chosen, this, [this](Pacing pacing) {
+        applyPacing(pacing);
+        rememberChoices();
+    });
     // Paths, port and adapter names come from outside: shown as they are.
     for (QLabel* label : findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
@@ -154,10 +160,19 @@ void MainWindow::restoreChoices()
     selectText(*form->comboBoxParity, choices.parity);
     selectText(*form->comboBoxDataBit, choices.dataBits);
     selectText(*form->comboBoxStopBit, choices.stopBits);
+    pacingMenu->setPacing(pacingOfWord(choices.pacing));
+    applyPacing(pacingMenu->pacing());
     firmwareFolder = choices.firmwareFolder;
     logFolder = choices.logFolder;
     if (!choices.geometry.isEmpty())
         restoreGeometry(choices.geometry);
+}
+
+void MainWindow::applyPacing(Pacing pacing)
+{
+    DialogueSettings settings;
+    settings.pacing = pacing;
+    session->setDialogueSettings(settings);
 }
 
 void MainWindow::showDemo(const QString& port, const QString& firmwarePath)
@@ -174,7 +189,8 @@ void MainWindow::rememberChoices() const
         return;
     RememberedChoices{form->comboBoxPortName->currentText(), form->comboBoxBaudrate->currentText(),
                       form->comboBoxParity->currentText(),   form->comboBoxDataBit->currentText(),
-                      form->comboBoxStopBit->currentText(),  firmwareFolder,
+                      form->comboBoxStopBit->currentText(),  pacingWord(pacingMenu->pacing()),
+                      firmwareFolder,
                       logFolder,                             saveGeometry()}
         .save();
 }
@@ -291,7 +307,7 @@ void MainWindow::on_pushButtonSend_clicked()
 {
     if (refuseWhilePortClosed())
         return;
-    runStatus->started(false);
+    runStatus->started(false, pacingMenu->pacing());
     runFirmwarePath = selectedFirmwarePath;
     session->startFlash(selectedFirmwarePath);
 }
@@ -300,7 +316,7 @@ void MainWindow::on_pushButtonReset_clicked()
 {
     if (refuseWhilePortClosed() || !confirmFactoryReset(this, session->portName()))
         return;
-    runStatus->started(true);
+    runStatus->started(true, pacingMenu->pacing());
     session->startFactoryReset();
 }
 
@@ -320,6 +336,7 @@ void MainWindow::setRunButtons(bool running)
              form->comboBoxStopBit})
         control->setEnabled(!running);
     form->pushButtonSend->setEnabled(!running && !selectedFirmwarePath.isEmpty());
+    pacingMenu->setEnabled(!running);
     form->pushButtonCancel->setEnabled(running);
 }
 
@@ -461,6 +478,7 @@ void MainWindow::saveLog(const QString& fileName)
 {
     const LogExport log{session->portName(),
                         portList->adapterOf(session->portName()),
+                        pacingWord(pacingMenu->pacing()),
                         flashedImagePath,
                         flashedImageSha256,
                         form->plainTextEditSend->toPlainText(),

@@ -17,6 +17,7 @@ class MainWindow;
 QT_END_NAMESPACE
 using MainWindowForm = Ui::MainWindow;
 
+class PacingMenu;
 class RunStatus;
 
 // The program's one window: the operator's half of one board session. The
@@ -98,6 +99,7 @@ private:
     void showGatheredLogLines();
     void showLabel(InfoLabel label, const QString& text);
     void restoreChoices();
+    void applyPacing(Pacing pacing);
     void rememberChoices() const;
     // The run's effects, on the GUI thread.
     void setRunButtons(bool running);
@@ -127,6 +129,7 @@ private:
     std::unique_ptr<RunStatus> runStatus;
     QTimer runStatusTick;
     PortList* portList = nullptr;
+    PacingMenu* pacingMenu = nullptr;
     // Last: it goes first, and with it every thread that reports to the window.
     std::unique_ptr<BoardSession> session;
 };

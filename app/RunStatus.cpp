@@ -1,5 +1,6 @@
 #include "app/RunStatus.h"
 
+#include "app/PacingMenu.h"
 #include "flash/FirmwareImage.h"
 #include "session/ClockText.h"
 
@@ -26,10 +27,11 @@ RunStatus::RunStatus(QStatusBar& bar) : label_(new QLabel(&bar))
     bar.addWidget(label_, 1);
 }
 
-void RunStatus::started(bool factoryReset)
+void RunStatus::started(bool factoryReset, Pacing pacing)
 {
     running_ = true;
     factoryReset_ = factoryReset;
+    pacing_ = pacing;
     block_ = 0;
     blockCount_ = 0;
     clock_.start();
@@ -55,6 +57,7 @@ void RunStatus::tick(std::optional<std::chrono::milliseconds> timeLeft)
     QString text = QStringLiteral("%1 · %2").arg(stage, clockText(std::chrono::milliseconds(clock_.elapsed())));
     if (timeLeft)
         text += QStringLiteral(" · about %1 left").arg(clockText(*timeLeft));
+    text += QStringLiteral(" · %1 pacing").arg(pacingWord(pacing_));
     show(text, textColour());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flash/DialogueReport.h"
+#include "flash/DialogueSettings.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -14,7 +15,8 @@ class QLabel;
 class QStatusBar;
 
 // The status bar's account of a run: while it runs, where it stands, how long
-// it has taken and how long the pauses still ahead will take; at its end, the
+// it has taken, how long the pauses still ahead will take and which pacing it
+// keeps; at its end, the
 // total time, and the outcome in green or red, with the image's size and
 // SHA-256 for a flash that succeeded. The colours are derived from the
 // palette's text colour, so that a dark theme stays readable.
@@ -23,7 +25,7 @@ class RunStatus
 public:
     explicit RunStatus(QStatusBar& bar);
 
-    void started(bool factoryReset);
+    void started(bool factoryReset, Pacing pacing);
     void blockSent(std::uint32_t block, std::uint32_t blockCount);
     // Refreshes the times while a run is in progress; timeLeft is nothing
     // while the run cannot tell it.
@@ -41,6 +43,7 @@ private:
     QElapsedTimer clock_;
     bool running_ = false;
     bool factoryReset_ = false;
+    Pacing pacing_ = Pacing::Protocol;
     std::uint32_t block_ = 0;
     std::uint32_t blockCount_ = 0;
 };

@@ -180,6 +180,37 @@ TEST(FlashRun, IrreversibleStepsAreAskedFirst)
     EXPECT_EQ(bench.driver.waitForRunEnd(), "Run cancelled.");
 }
 
+// Acknowledged pacing, chosen before a restart, sends each block as soon as
+// the one before is acknowledged: without the 300 ms pauses, with the same
+// steps shown and the image whole.
+TEST(FlashRun, AcknowledgedPacingChosenBeforeARestartFlashesWithoutThePauses)
+{
+    Bench bench;
+    bench.driver.widget<QAction>("actionPacingAcknowledged").trigger();
+    bench.driver.window->close();
+    bench.driver.window = std::make_unique<MainWindow>(nullptr, [] { return std::vector<SerialPortInfo>(); });
+    bench.prepare(20 * 256);
+    bench.driver.press("pushButtonSend");
+    EXPECT_TRUE(bench.driver.text("labelRunStatus").endsWith(" · acknowledged pacing")) << bench.driver.text("labelRunStatus");
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+    EXPECT_EQ(bench.chip.image(), bench.firmware);
+    EXPECT_EQ(bench.chip.protocolError(), "");
+    EXPECT_EQ(bench.driver.logLines().count("Memory index: 0x00000000"), 1);
+    EXPECT_TRUE(bench.driver.logLines().endsWith("Flashing completed."));
+
+    // Protocol pacing keeps at least 300 ms after each full block; here most
+    // blocks follow sooner, however loaded the machine.
+    std::vector<std::chrono::steady_clock::time_point> blocks;
+    for (const ChipEvent& event : bench.chip.record().events)
+        if (event.message == ChipMessage::DataBlock)
+            blocks.push_back(event.time);
+    ASSERT_EQ(blocks.size(), 20u);
+    int sooner = 0;
+    for (std::size_t i = 2; i < blocks.size(); ++i)
+        sooner += blocks[i] - blocks[i - 1] < 300ms ? 1 : 0;
+    EXPECT_GT(sooner, 9);
+}
+
 TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)
 {
     Bench bench;

@@ -131,6 +131,7 @@ TEST(Window, ARestartRestoresThePreviousChoices)
         driver.selectSetting("comboBoxBaudrate", "9600");
         driver.selectSetting("comboBoxParity", "Even");
         driver.selectSetting("comboBoxStopBit", "2");
+        driver.widget<QAction>("actionPacingAcknowledged").trigger();
         driver.chooseFirmware(writeFile(folder, "image.bin"));
         driver.window->close();
     }
@@ -141,6 +142,7 @@ TEST(Window, ARestartRestoresThePreviousChoices)
     EXPECT_EQ(shown("comboBoxParity"), "Even");
     EXPECT_EQ(shown("comboBoxDataBit"), "8");
     EXPECT_EQ(shown("comboBoxStopBit"), "2");
+    EXPECT_TRUE(restarted.findChild<QAction*>("actionPacingAcknowledged")->isChecked());
 
     ModalAnswerer answerer;
     answerer.arm();
