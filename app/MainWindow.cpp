@@ -8,6 +8,7 @@
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
 #include "app/SaveLogDialog.h"
+#include "app/VerdictBand.h"
 #include "flash/FirmwareFile.h"
 #include "flash/StatusLine.h"
 #include "session/Version.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     }
 
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
+    verdictBand = new VerdictBand(*form->progressBar, *form->pushButtonClear);
     pacingMenu = new PacingMenu(*form->menuBar, form->menuHelp->menuAction(), this);
     connect(pacingMenu, &PacingMenu::chosen, this, [this](Pacing pacing) {
         applyPacing(pacing);
@@ -346,6 +348,7 @@ void MainWindow::showRunStarted(bool factoryReset)
     run = RunShown{true, factoryReset, false};
     setRunButtons(true);
     form->statusBar->clearMessage();
+    verdictBand->clear();
     form->progressBar->setValue(0);
     form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));
     showRunProgress();
@@ -370,7 +373,7 @@ void MainWindow::showRunEnded(const RunResult& result)
     setRunButtons(false);
     runStatusTick.stop();
     const QString sha256 = result.image ? result.image->sha256Hex() : QString();
-    runStatus->ended(result, sha256);
+    verdictBand->showVerdict(runStatus->ended(result, sha256));
     if (result.image) {
         flashedImagePath = runFirmwarePath;
         flashedImageSha256 = sha256;
@@ -404,6 +407,7 @@ void MainWindow::on_pushButtonClear_clicked()
     form->plainTextEditSend->clear();
     form->plainTextEditReceive->clear();
     form->progressBar->setValue(0);
+    verdictBand->clear();
     form->label_FileSize->setText(QStringLiteral("File size:"));
     form->label_TotalBlocks->setText(QStringLiteral("Total memory blocks:"));
     form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));

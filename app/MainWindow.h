@@ -19,6 +19,7 @@ using MainWindowForm = Ui::MainWindow;
 
 class PacingMenu;
 class RunStatus;
+class VerdictBand;
 
 // The program's one window: the operator's half of one board session. The
 // session owns the serial port and the runs; the window turns the operator's
@@ -130,6 +131,7 @@ private:
     QTimer runStatusTick;
     PortList* portList = nullptr;
     PacingMenu* pacingMenu = nullptr;
+    VerdictBand* verdictBand = nullptr;
     // Last: it goes first, and with it every thread that reports to the window.
     std::unique_ptr<BoardSession> session;
 };

@@ -7,12 +7,19 @@
 #include "tests/support/ProcessResources.h"
 #include "tests/support/WindowDriver.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFrame>
+#include <QRegularExpression>
+#include <QWindow>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <map>
 #include <deque>
 
 namespace {
@@ -54,6 +61,33 @@ struct Bench
     QString firmwarePath;
     std::vector<std::uint8_t> firmware;
 };
+
+// The WCAG contrast of two colours: 4.5 is what normal text needs.
+double contrast(const QColor& one, const QColor& other)
+{
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    };
+    const double first = luminance(one);
+    const double second = luminance(other);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// Where every widget of the form is, once the shown window has settled.
+std::map<QString, QRect> formGeometry(MainWindow& window)
+{
+    processEventsUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
+    QCoreApplication::processEvents();
+    const QWidget* band = window.findChild<QWidget*>("frameVerdict");
+    std::map<QString, QRect> places;
+    for (const QWidget* widget : window.findChildren<QWidget*>())
+        if (!widget->objectName().isEmpty() && widget != band && !band->isAncestorOf(widget))
+            places[widget->objectName()] = widget->geometry();
+    return places;
+}
 
 // Flashes on every bench at once and waits until every run has ended.
 void flashAll(std::deque<Bench>& benches)
@@ -209,6 +243,54 @@ TEST(FlashRun, AcknowledgedPacingChosenBeforeARestartFlashesWithoutThePauses)
     for (std::size_t i = 2; i < blocks.size(); ++i)
         sooner += blocks[i] - blocks[i - 1] < 300ms ? 1 : 0;
     EXPECT_GT(sooner, 9);
+}
+
+// The end of a run shows large, in green or red, with a word, in light and
+// dark palettes alike, without moving a widget of the form; the next run
+// clears it. While blocks go, the status bar shows their speed.
+TEST(FlashRun, TheVerdictReadsFromAcrossTheBenchUntilTheNextRun)
+{
+    Bench bench;
+    bench.prepare(10 * 256);
+    bench.driver.window->show();
+    auto& band = bench.driver.widget<QFrame>("frameVerdict");
+    const std::map<QString, QRect> before = formGeometry(*bench.driver.window);
+    bench.driver.press("pushButtonSend");
+    EXPECT_TRUE(processEventsUntil([&] { return bench.driver.text("labelRunStatus").contains(" KiB/s · "); }));
+    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
+
+    EXPECT_TRUE(band.isVisible());
+    EXPECT_FALSE(bench.driver.widget<QProgressBar>("progressBar").isVisible());
+    EXPECT_EQ(bench.driver.text("labelVerdictWord"), "DONE");
+    EXPECT_TRUE(bench.driver.text("labelVerdictOutcome").startsWith("Flashing completed in 0:0"));
+    EXPECT_TRUE(QRegularExpression("^2560 bytes · SHA-256 [0-9a-f]{8}…$").match(bench.driver.text("labelVerdictImage")).hasMatch());
+    EXPECT_EQ(formGeometry(*bench.driver.window), before);
+    const auto readable = [&](int hue) {
+        const QColor background = band.palette().color(QPalette::Window);
+        EXPECT_EQ(background.hslHue(), hue);
+        EXPECT_GE(contrast(background, band.palette().color(QPalette::WindowText)), 4.5);
+        return background.lightness();
+    };
+    const int lightBackground = readable(120);
+    EXPECT_GT(lightBackground, 128) << "a light band in a light palette";
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    QApplication::setPalette(dark); // reaches the widgets from the event loop
+    EXPECT_TRUE(processEventsUntil([&] { return band.palette().color(QPalette::Window).lightness() < lightBackground; }));
+    readable(120);
+
+    bench.driver.press("pushButtonSend");
+    EXPECT_FALSE(band.isVisible()) << "the next run clears it";
+    EXPECT_TRUE(bench.driver.widget<QProgressBar>("progressBar").isVisible());
+    bench.driver.press("pushButtonCancel");
+    bench.driver.waitForRunEnd();
+    EXPECT_EQ(bench.driver.text("labelVerdictWord"), "FAILED");
+    EXPECT_TRUE(bench.driver.text("labelVerdictOutcome").startsWith("Run cancelled. (0:0"));
+    EXPECT_FALSE(bench.driver.widget<QLabel>("labelVerdictImage").isVisible());
+    readable(0);
+    QApplication::setPalette(light);
 }
 
 TEST(FlashRun, CancelEndsTheRunAtOnceAndTheNextRunStartsAfresh)
