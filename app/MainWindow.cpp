@@ -8,6 +8,7 @@
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
 #include "app/SaveLogDialog.h"
+#include "app/ScreenFit.h"
 #include "app/VerdictBand.h"
 #include "flash/FirmwareFile.h"
 #include "flash/StatusLine.h"
@@ -95,6 +96,7 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     addPortShortcut();
     connectSession();
     restoreChoices();
+    screenFit = std::make_unique<ScreenFit>(*this);
     form->comboBoxPortName->setFocus();
 }
 
@@ -349,6 +351,7 @@ void MainWindow::showRunStarted(bool factoryReset)
     setRunButtons(true);
     form->statusBar->clearMessage();
     verdictBand->clear();
+    screenFit->reveal(*form->pushButtonCancel);
     form->progressBar->setValue(0);
     form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));
     showRunProgress();
@@ -374,6 +377,7 @@ void MainWindow::showRunEnded(const RunResult& result)
     runStatusTick.stop();
     const QString sha256 = result.image ? result.image->sha256Hex() : QString();
     verdictBand->showVerdict(runStatus->ended(result, sha256));
+    screenFit->reveal(*verdictBand);
     if (result.image) {
         flashedImagePath = runFirmwarePath;
         flashedImageSha256 = sha256;

@@ -19,6 +19,7 @@ using MainWindowForm = Ui::MainWindow;
 
 class PacingMenu;
 class RunStatus;
+class ScreenFit;
 class VerdictBand;
 
 // The program's one window: the operator's half of one board session. The
@@ -128,6 +129,7 @@ private:
     QString flashedImagePath;
     QString flashedImageSha256;
     std::unique_ptr<RunStatus> runStatus;
+    std::unique_ptr<ScreenFit> screenFit;
     QTimer runStatusTick;
     PortList* portList = nullptr;
     PacingMenu* pacingMenu = nullptr;

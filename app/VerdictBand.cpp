@@ -39,6 +39,9 @@ VerdictBand::VerdictBand(QProgressBar& bar, QWidget& clearButton)
     large.setPointSizeF(large.pointSizeF() * kWordScale);
     word_->setFont(large);
     outcome_->setWordWrap(true);
+    // Cut short with an ellipsis where the band is narrow, never clipped.
+    image_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    image_->installEventFilter(this);
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -68,8 +71,9 @@ void VerdictBand::showVerdict(const RunVerdict& verdict)
     icon_->setPixmap(style()->standardIcon(icon).pixmap(kIconSize, kIconSize));
     word_->setText(completed_ ? tr("DONE") : tr("FAILED"));
     outcome_->setText(verdict.outcome);
-    image_->setText(verdict.imageText(kShownHashDigits));
+    imageText_ = verdict.imageText(kShownHashDigits);
     image_->setVisible(verdict.imageSize.has_value());
+    elideImageText();
     colour();
     place();
     bar_.hide();
@@ -87,7 +91,12 @@ bool VerdictBand::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::Move:
-    case QEvent::Resize: place(); break;
+    case QEvent::Resize:
+        if (watched == image_)
+            elideImageText();
+        else
+            place();
+        break;
     case QEvent::PaletteChange:
         if (watched == parentWidget())
             colour();
@@ -105,6 +114,11 @@ void VerdictBand::place()
     const QRect button = clearButton_.geometry();
     setGeometry(QRect(QPoint(barArea.left(), button.top()), barArea.bottomRight()));
     layout()->setContentsMargins(button.right() - barArea.left() + 1 + 2 * kMargin, kMargin, kMargin, kMargin);
+}
+
+void VerdictBand::elideImageText()
+{
+    image_->setText(image_->fontMetrics().elidedText(imageText_, Qt::ElideRight, image_->width()));
 }
 
 // A pale tint with deep text on a light palette, a deep tint with pale text

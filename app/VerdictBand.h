@@ -32,6 +32,7 @@ protected:
 
 private:
     void place();
+    void elideImageText();
     void colour();
 
     QProgressBar& bar_;
@@ -40,5 +41,6 @@ private:
     QLabel* word_;
     QLabel* outcome_;
     QLabel* image_;
+    QString imageText_;
     bool completed_ = false;
 };
