@@ -1,8 +1,11 @@
 #include "app/OperatorQuestions.h"
 
 #include <QCoreApplication>
+#include <QGridLayout>
 
 namespace {
+
+constexpr int kDetailsWidthInCharacters = 60;
 
 QString tr(const char* text)
 {
@@ -38,5 +41,11 @@ void showInformation(QWidget* parent, const QString& text, QMessageBox::Icon ico
     QMessageBox box(icon, tr("Information"), text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(details);
+    // A box is as wide as its text; details get a width of their own, so
+    // that a sentence is not broken after every few words.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()); grid && !details.isEmpty())
+        grid->addItem(new QSpacerItem(kDetailsWidthInCharacters * box.fontMetrics().averageCharWidth(), 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
