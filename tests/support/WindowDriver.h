@@ -97,12 +97,12 @@ public:
         return !widget<QPushButton>("pushButtonCancel").isEnabled();
     }
 
-    // Runs the event loop until the run has ended and its buttons are back,
-    // and returns the Action label's last text.
+    // Runs the event loop until the run has ended and its buttons are back
+    // (Flash only with a file chosen), and returns the Action label's last text.
     QString waitForRunEnd()
     {
         processEventsUntil([this] {
-            return actionButtonsEnabled() && !widget<QPushButton>("pushButtonCancel").isEnabled();
+            return widget<QPushButton>("pushButtonOpen").isEnabled() && !widget<QPushButton>("pushButtonCancel").isEnabled();
         });
         return text("label_Action");
     }
