@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-// What the console needs to know about where its output goes. No Qt here, so
-// that the Windows build compiles it without a Windows Qt.
+// What the console needs to know about where its output goes. No Qt here:
+// builds without Qt compile it too. One implementation per OS:
+// TerminalPosix.cpp, TerminalWindows.cpp.
 
 // Whether the stream goes to a terminal (a console window on Windows): only
 // there may progress lines be redrawn in place.

@@ -9,6 +9,8 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Self-contained executables: wine then needs no MinGW runtime DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The C++ runtime is linked as a DLL, not statically: Qt's DLLs import
+# libstdc++-6.dll, and a process must have one C++ runtime. The runtime DLLs
+# ship beside the programs (packaging/WindowsRuntime.cmake); to run from the
+# build folder, wine finds them through WINEPATH.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,46 +1,49 @@
 #pragma once
 
-#include "serialport/SerialPortListener.h"
+#include "serialport/ListenerGate.h"
 
-#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-// A one-shot timer that tells a listener of received bytes once the line has
-// been quiet for a delay. Arming starts a short-lived timer thread; stopping
-// cancels a pending call, or waits for a call in progress to return.
-// One per backend; arm and stop are called from one thread (the event thread),
-// never from inside the listener call.
+// Tells a port's listener of received bytes once the line has been quiet for
+// the notify delay. One per backend; its timer thread starts with the first
+// arm and runs until stop(). The call passes the port's listener gate, so
+// it never overlaps another listener call and never comes after the port
+// closed or the listener was detached.
+//
+// arm and cancel are called by the event thread and never wait for a
+// listener call; stop by whoever closes or destroys the port, also from
+// inside a listener call, the timer thread's own included.
 class DelayedNotifier
 {
 public:
-    DelayedNotifier() = default;
+    explicit DelayedNotifier(std::shared_ptr<ListenerGate> gate);
     ~DelayedNotifier();
 
     DelayedNotifier(const DelayedNotifier&) = delete;
     DelayedNotifier& operator=(const DelayedNotifier&) = delete;
 
-    // Calls listener->onReadEvent(portName, readBufferLen) delayMs from now
-    // unless stopped first. The name is copied (at most 255 bytes). Arming
-    // cancels a pending call first, so a burst of arms yields one call, one
-    // delay after the last arm, with the last values.
-    void arm(unsigned int delayMs, const char* portName, unsigned int readBufferLen,
-             kavrio::CSerialPortListener* listener);
+    // Calls onReadEvent(portName, readBufferLen) delayMs from now, through the
+    // gate for `generation`, unless armed again, cancelled or stopped first: a
+    // burst of arms yields one call, one delay after the last arm, with the
+    // last values. The name is copied (at most 255 bytes).
+    void arm(unsigned int delayMs, const char* portName, unsigned int readBufferLen, unsigned int generation);
 
-    // Cancels a pending call and returns once the timer thread is done with it.
+    // Drops a pending call.
+    void cancel();
+
+    // Drops a pending call and ends the timer thread, after the listener call
+    // it may be making. On the timer thread itself it does not wait: the
+    // thread ends when that call returns, without touching this object.
     void stop();
 
 private:
-    void timerMain();
+    struct Timer;
+    static void timerMain(std::shared_ptr<Timer> timer);
 
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    std::condition_variable wake_;
-    bool running_ = false;
-    bool stopping_ = false;
+    std::shared_ptr<ListenerGate> gate_;
+    std::mutex threadMutex_; // guards the two below; never held across a listener call
+    std::shared_ptr<Timer> timer_; // of the running timer thread, if any
     std::thread thread_;
-    unsigned int delayMs_ = 0;
-    char portName_[256] = {};
-    unsigned int readBufferLen_ = 0;
-    kavrio::CSerialPortListener* listener_ = nullptr;
 };

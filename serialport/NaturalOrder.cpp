@@ -7,6 +7,11 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+unsigned char foldedCase(char c)
+{
+    return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+}
+
 // Takes the run of digits at the front of text, without its leading zeros.
 std::string_view takeNumber(std::string_view& text)
 {
@@ -34,8 +39,8 @@ bool naturalLess(std::string_view left, std::string_view right)
                 return numberLeft.size() < numberRight.size();
             if (numberLeft != numberRight)
                 return numberLeft < numberRight;
-        } else if (restLeft.front() != restRight.front()) {
-            return static_cast<unsigned char>(restLeft.front()) < static_cast<unsigned char>(restRight.front());
+        } else if (foldedCase(restLeft.front()) != foldedCase(restRight.front())) {
+            return foldedCase(restLeft.front()) < foldedCase(restRight.front());
         } else {
             restLeft.remove_prefix(1);
             restRight.remove_prefix(1);

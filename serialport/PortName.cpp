@@ -1,17 +1,10 @@
 #include "serialport/PortName.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
-#ifdef _WIN32
 constexpr std::string_view kDevicePrefix = "\\\\.\\";
-constexpr bool kCaseMatters = false;
-#else
-constexpr std::string_view kDevicePrefix = "/dev/";
-constexpr bool kCaseMatters = true;
-#endif
 
 std::string_view withoutDevicePrefix(std::string_view name)
 {
@@ -20,18 +13,45 @@ std::string_view withoutDevicePrefix(std::string_view name)
     return name;
 }
 
-bool sameLetters(char left, char right)
+#ifdef _WIN32
+char asciiLower(char c)
 {
-    if (kCaseMatters)
-        return left == right;
-    return std::tolower(static_cast<unsigned char>(left)) == std::tolower(static_cast<unsigned char>(right));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
+#endif
 
 } // namespace
+
+std::string win32DevicePath(std::string_view portName)
+{
+    std::string path(kDevicePrefix);
+    path += withoutDevicePrefix(portName);
+    return path;
+}
+
+#ifdef _WIN32
 
 bool isSamePortName(std::string_view left, std::string_view right)
 {
     left = withoutDevicePrefix(left);
     right = withoutDevicePrefix(right);
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), sameLetters);
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(),
+                      [](char a, char b) { return asciiLower(a) == asciiLower(b); });
 }
+
+#else
+
+std::string ttyPathOf(std::string_view portName)
+{
+    const std::string_view name = withoutDevicePrefix(portName);
+    if (!name.empty() && name.front() == '/')
+        return std::string(name);
+    return "/dev/" + std::string(name);
+}
+
+bool isSamePortName(std::string_view left, std::string_view right)
+{
+    return ttyPathOf(left) == ttyPathOf(right);
+}
+
+#endif

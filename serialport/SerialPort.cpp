@@ -2,7 +2,7 @@
 
 #include "serialport/windows/SerialPortWinBase.h"
 
-#include <cstring>
+#include <cstdio>
 
 namespace {
 
@@ -29,65 +29,52 @@ CSerialPort::~CSerialPort() = default;
 const char* CSerialPort::libraryVersion()
 {
     static char text[256];
-    std::strncpy(text, kLibraryLocator, 255);
-    text[255] = '\0';
-    std::strncat(text, " - V", 255 - std::strlen(text));
-    std::strncat(text, kLibraryVersion, 255 - std::strlen(text));
+    std::snprintf(text, sizeof text, "%s - V%s", kLibraryLocator, kLibraryVersion);
     return text;
 }
-
-// Every operation forwards to the backend; without one it answers the guard value.
-#define FORWARD_VOID(call)                                                                         \
-    do {                                                                                           \
-        if (backend_)                                                                              \
-            backend_->call;                                                                        \
-    } while (false)
-#define FORWARD(call, guardValue)                                                                  \
-    return backend_ ? backend_->call : static_cast<decltype(backend_->call)>(guardValue)
 
 void CSerialPort::configure(const char* portName, int baudRate, SerialParity parity,
                             SerialDataBits dataBits, SerialStopBits stopBits,
                             SerialFlowControl flowControl, unsigned int receiveBufferSize)
 {
-    FORWARD_VOID(configure(portName, baudRate, parity, dataBits, stopBits, flowControl,
-                           receiveBufferSize));
+    backend_->configure(portName, baudRate, parity, dataBits, stopBits, flowControl, receiveBufferSize);
 }
 
-void CSerialPort::setIoMode(SerialIoMode mode) { FORWARD_VOID(setIoMode(mode)); }
-bool CSerialPort::openPort() { FORWARD(openPort(), false); }
-void CSerialPort::closePort() { FORWARD_VOID(closePort()); }
-bool CSerialPort::isPortOpen() { FORWARD(isPortOpen(), false); }
-int CSerialPort::attachListener(kavrio::CSerialPortListener* listener) { FORWARD(attachListener(listener), ResultNullPointer); }
-int CSerialPort::detachListener() { FORWARD(detachListener(), ResultNullPointer); }
-int CSerialPort::receivedByteCount() { FORWARD(receivedByteCount(), ResultNullPointer); }
-int CSerialPort::receive(void* buffer, int size) { FORWARD(receive(buffer, size), ResultNullPointer); }
-int CSerialPort::receiveAll(void* buffer) { FORWARD(receiveAll(buffer), ResultNullPointer); }
-int CSerialPort::receiveLine(void* buffer, int size) { FORWARD(receiveLine(buffer, size), ResultNullPointer); }
-int CSerialPort::send(const void* data, int size) { FORWARD(send(data, size), ResultNullPointer); }
-void CSerialPort::setReservedSwitch(bool on) { FORWARD_VOID(setReservedSwitch(on)); }
-void CSerialPort::setNotifyDelay(int milliseconds) { FORWARD_VOID(setNotifyDelay(milliseconds)); }
-int CSerialPort::notifyDelay() { FORWARD(notifyDelay(), 0); }
-void CSerialPort::setNotifyMinimum(int bytes) { FORWARD_VOID(setNotifyMinimum(bytes)); }
-void CSerialPort::setNotifyHighWater(int bytes) { FORWARD_VOID(setNotifyHighWater(bytes)); }
-bool CSerialPort::flushOutput() { FORWARD(flushOutput(), false); }
-bool CSerialPort::discardInput() { FORWARD(discardInput(), false); }
-bool CSerialPort::discardOutput() { FORWARD(discardOutput(), false); }
-int CSerialPort::lastErrorCode() { FORWARD(lastErrorCode(), ResultNullPointer); }
-const char* CSerialPort::lastErrorText() { FORWARD(lastErrorText(), ""); }
-void CSerialPort::resetLastError() { FORWARD_VOID(resetLastError()); }
-void CSerialPort::setDeviceName(const char* name) { FORWARD_VOID(setDeviceName(name)); }
-const char* CSerialPort::deviceName() { FORWARD(deviceName(), ""); }
-void CSerialPort::setBaud(int bitsPerSecond) { FORWARD_VOID(setBaud(bitsPerSecond)); }
-int CSerialPort::baud() { FORWARD(baud(), ResultNullPointer); }
-void CSerialPort::setParityMode(SerialParity parity) { FORWARD_VOID(setParityMode(parity)); }
-SerialParity CSerialPort::parityMode() { FORWARD(parityMode(), ParityNone); }
-void CSerialPort::setDataBitCount(SerialDataBits dataBits) { FORWARD_VOID(setDataBitCount(dataBits)); }
-SerialDataBits CSerialPort::dataBitCount() { FORWARD(dataBitCount(), DataBits8); }
-void CSerialPort::setStopBitMode(SerialStopBits stopBits) { FORWARD_VOID(setStopBitMode(stopBits)); }
-SerialStopBits CSerialPort::stopBitMode() { FORWARD(stopBitMode(), StopBitsOne); }
-void CSerialPort::setFlowMode(SerialFlowControl flowControl) { FORWARD_VOID(setFlowMode(flowControl)); }
-SerialFlowControl CSerialPort::flowMode() { FORWARD(flowMode(), FlowControlNone); }
-void CSerialPort::setReceiveBufferSize(unsigned int bytes) { FORWARD_VOID(setReceiveBufferSize(bytes)); }
-unsigned int CSerialPort::receiveBufferSize() { FORWARD(receiveBufferSize(), ResultNullPointer); }
-void CSerialPort::driveDtr(bool set) { FORWARD_VOID(driveDtr(set)); }
-void CSerialPort::driveRts(bool set) { FORWARD_VOID(driveRts(set)); }
+void CSerialPort::setIoMode(SerialIoMode mode) { backend_->setIoMode(mode); }
+bool CSerialPort::openPort() { return backend_->openPort(); }
+void CSerialPort::closePort() { backend_->closePort(); }
+bool CSerialPort::isPortOpen() { return backend_->isPortOpen(); }
+int CSerialPort::attachListener(kavrio::CSerialPortListener* listener) { return backend_->attachListener(listener); }
+int CSerialPort::detachListener() { return backend_->detachListener(); }
+int CSerialPort::receivedByteCount() { return backend_->receivedByteCount(); }
+int CSerialPort::receive(void* buffer, int size) { return backend_->receive(buffer, size); }
+int CSerialPort::receiveAll(void* buffer) { return backend_->receiveAll(buffer); }
+int CSerialPort::receiveLine(void* buffer, int size) { return backend_->receiveLine(buffer, size); }
+int CSerialPort::send(const void* data, int size) { return backend_->send(data, size); }
+void CSerialPort::setReservedSwitch(bool on) { backend_->setReservedSwitch(on); }
+void CSerialPort::setNotifyDelay(int milliseconds) { backend_->setNotifyDelay(milliseconds); }
+int CSerialPort::notifyDelay() { return backend_->notifyDelay(); }
+void CSerialPort::setNotifyMinimum(int bytes) { backend_->setNotifyMinimum(bytes); }
+void CSerialPort::setNotifyHighWater(int bytes) { backend_->setNotifyHighWater(bytes); }
+bool CSerialPort::flushOutput() { return backend_->flushOutput(); }
+bool CSerialPort::discardInput() { return backend_->discardInput(); }
+bool CSerialPort::discardOutput() { return backend_->discardOutput(); }
+int CSerialPort::lastErrorCode() { return backend_->lastErrorCode(); }
+const char* CSerialPort::lastErrorText() { return backend_->lastErrorText(); }
+void CSerialPort::resetLastError() { backend_->resetLastError(); }
+void CSerialPort::setDeviceName(const char* name) { backend_->setDeviceName(name); }
+const char* CSerialPort::deviceName() { return backend_->deviceName(); }
+void CSerialPort::setBaud(int bitsPerSecond) { backend_->setBaud(bitsPerSecond); }
+int CSerialPort::baud() { return backend_->baud(); }
+void CSerialPort::setParityMode(SerialParity parity) { backend_->setParityMode(parity); }
+SerialParity CSerialPort::parityMode() { return backend_->parityMode(); }
+void CSerialPort::setDataBitCount(SerialDataBits dataBits) { backend_->setDataBitCount(dataBits); }
+SerialDataBits CSerialPort::dataBitCount() { return backend_->dataBitCount(); }
+void CSerialPort::setStopBitMode(SerialStopBits stopBits) { backend_->setStopBitMode(stopBits); }
+SerialStopBits CSerialPort::stopBitMode() { return backend_->stopBitMode(); }
+void CSerialPort::setFlowMode(SerialFlowControl flowControl) { backend_->setFlowMode(flowControl); }
+SerialFlowControl CSerialPort::flowMode() { return backend_->flowMode(); }
+void CSerialPort::setReceiveBufferSize(unsigned int bytes) { backend_->setReceiveBufferSize(bytes); }
+unsigned int CSerialPort::receiveBufferSize() { return backend_->receiveBufferSize(); }
+void CSerialPort::driveDtr(bool set) { backend_->driveDtr(set); }
+void CSerialPort::driveRts(bool set) { backend_->driveRts(set); }

@@ -7,8 +7,8 @@
 
 // A serial port: the library's public face. It owns one backend (the Win32
 // one, which on POSIX systems runs on the Win32 subset layer) and forwards
-// every operation to it. Destroying a front with an open port closes the port
-// and waits for its event thread.
+// every operation to it. Destroying a front closes its port as closePort
+// does: what that guarantees the listener is in SerialPortListener.h.
 class CSerialPort
 {
 public:

@@ -1,13 +1,14 @@
 #include "serialport/SerialPortAssembly.h"
 
+#include "serialport/HexText.h"
 #include "serialport/NaturalOrder.h"
 #include "serialport/TextField.h"
-
-#include <algorithm>
 #include "serialport/UsbAdapterNames.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -15,11 +16,11 @@ namespace {
 // and USB ids that do not scan, stay as read.
 void shortenUsbId(char (&hardwareId)[256])
 {
-    if (std::strncmp(hardwareId, "USB\\", 4) != 0)
-        return;
-    unsigned vendor = 0xFFFFFFFF;
-    unsigned product = 0xFFFFFFFF;
-    if (std::sscanf(hardwareId, "USB\\VID_%04x&PID_%04x", &vendor, &product) == 2)
+    std::string_view id = hardwareId;
+    unsigned int vendor = 0;
+    unsigned int product = 0;
+    if (takePrefix(id, "USB\\VID_") && takeHexNumber(id, 4, vendor) && takePrefix(id, "&PID_") &&
+        takeHexNumber(id, 4, product))
         std::snprintf(hardwareId, sizeof hardwareId, "%04x:%04x", vendor, product);
 }
 
@@ -56,7 +57,9 @@ std::vector<SerialPortInfo> assembleSerialPorts(std::vector<RawPortTexts> raw)
         return naturalLess(left.portName, right.portName);
     });
     std::vector<SerialPortInfo> ports;
-    for (const RawPortTexts& port : raw)
-        ports.push_back(assembleSerialPortInfo(port));
+    for (const RawPortTexts& port : raw) {
+        if (!port.portName.empty())
+            ports.push_back(assembleSerialPortInfo(port));
+    }
     return ports;
 }

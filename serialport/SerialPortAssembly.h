@@ -14,5 +14,6 @@ SerialPortInfo assembleSerialPortInfo(const RawPortTexts& raw);
 // The records of a platform's ports, ordered by name in natural order
 // ("COM2" before "COM10", "ttyS2" before "ttyS10"): the order in which the
 // system lists them depends on the order devices were installed or on the
-// file system, and operators want a stable list.
+// file system, and operators want a stable list. A device without a port
+// name cannot be opened, so it is left out.
 std::vector<SerialPortInfo> assembleSerialPorts(std::vector<RawPortTexts> raw);

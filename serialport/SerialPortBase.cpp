@@ -1,6 +1,7 @@
 #include "serialport/SerialPortBase.h"
 
 #include "serialport/DelayedNotifier.h"
+#include "serialport/ListenerGate.h"
 
 const char* serialResultText(int code)
 {
@@ -29,11 +30,12 @@ const char* serialResultText(int code)
     }
 }
 
-CSerialPortBase::CSerialPortBase() : notifier_(std::make_unique<DelayedNotifier>())
+CSerialPortBase::CSerialPortBase()
+    : gate_(std::make_shared<ListenerGate>()), notifier_(std::make_unique<DelayedNotifier>(gate_))
 {
 }
 
-// The notifier's destructor cancels a pending call and joins its thread.
+// The notifier's destructor drops a pending call and ends its thread.
 CSerialPortBase::~CSerialPortBase() = default;
 
 void CSerialPortBase::setIoMode(SerialIoMode mode)
@@ -80,13 +82,14 @@ int CSerialPortBase::attachListener(kavrio::CSerialPortListener* listener)
 {
     if (listener == nullptr)
         return ResultInvalidParam;
-    listener_ = listener;
+    gate_->attach(listener);
     return ResultSuccess;
 }
 
 int CSerialPortBase::detachListener()
 {
-    listener_ = nullptr;
+    gate_->detach();
+    notifier_->cancel();
     return ResultSuccess;
 }
 
@@ -100,9 +103,9 @@ int CSerialPortBase::ioMode() const
     return ioMode_;
 }
 
-kavrio::CSerialPortListener* CSerialPortBase::listener() const
+const std::shared_ptr<ListenerGate>& CSerialPortBase::gate() const
 {
-    return listener_;
+    return gate_;
 }
 
 std::recursive_mutex& CSerialPortBase::lock()

@@ -7,7 +7,7 @@
 #include <mutex>
 
 // Line settings. The numbers are those of the Win32 DCB, so the Windows backend
-// stores them unchanged; the window passes combo-box indexes straight in.
+// stores them unchanged.
 enum SerialParity : int {
     ParityNone = 0,
     ParityOdd = 1,
@@ -75,11 +75,12 @@ constexpr int notifyHighWaterFor(unsigned int receiveBufferSize)
 }
 
 class DelayedNotifier;
+class ListenerGate;
 
 // The abstract backend of a serial port. A platform backend implements the
 // pure operations; this class keeps what every backend shares: the last error,
-// the I/O mode, the notification settings, the recursive lock, the listener and
-// the delayed notifier.
+// the I/O mode, the notification settings, the recursive lock, the gate to
+// the listener and the delayed notifier.
 class CSerialPortBase
 {
 public:
@@ -135,14 +136,17 @@ public:
     virtual void driveRts(bool set) = 0;
 
     // A null listener gives ResultInvalidParam and keeps the earlier one;
-    // neither call touches the last error.
+    // neither call touches the last error. detachListener drops a pending
+    // delayed call and returns once no listener call is running (one that
+    // the caller itself is making aside): see SerialPortListener.h.
     int attachListener(kavrio::CSerialPortListener* listener);
     int detachListener();
 
 protected:
     void setLastError(int code);
     int ioMode() const;
-    kavrio::CSerialPortListener* listener() const;
+    // Every listener call passes it; shared with the threads that call.
+    const std::shared_ptr<ListenerGate>& gate() const;
     std::recursive_mutex& lock();
     DelayedNotifier& notifier();
     // Backends store the delay and minimum through these (their setters are pure).
@@ -158,6 +162,6 @@ private:
     std::atomic<int> notifyMinimum_{1};
     std::atomic<int> notifyHighWater_{notifyHighWaterFor(kDefaultReceiveBufferSize)};
     std::recursive_mutex lock_;
-    std::atomic<kavrio::CSerialPortListener*> listener_{nullptr};
+    std::shared_ptr<ListenerGate> gate_;
     std::unique_ptr<DelayedNotifier> notifier_;
 };

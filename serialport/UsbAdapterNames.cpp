@@ -1,10 +1,12 @@
 #include "serialport/UsbAdapterNames.h"
 
+#include "serialport/HexText.h"
 #include "serialport/TextField.h"
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <string_view>
 
 namespace {
 
@@ -77,8 +79,9 @@ void lookupAdapterName(const char* key, char (&out)[256])
         return;
     }
 
-    unsigned vendor = 0xFFFFFFFF;
-    if (std::sscanf(key, "%04x:", &vendor) != 1)
+    std::string_view text = key;
+    unsigned int vendor = 0;
+    if (!takeHexNumber(text, 4, vendor))
         return;
     char vendorKey[5];
     std::snprintf(vendorKey, sizeof vendorKey, "%04x", vendor);

@@ -1,5 +1,7 @@
 #include "simulator/BootloaderSession.h"
 
+#include "simulator/HostPauses.h"
+
 #include <utility>
 
 namespace {
@@ -18,6 +20,11 @@ ChipReaction BootloaderSession::handle(const ChipFrame& frame, ChipRecord& recor
     // A mute chip follows no dialogue; the record still shows what came.
     if (behaviour_.mode == ChipBehaviour::Mode::Silent)
         return {};
+    if (behaviour_.expectProtocolPauses) {
+        const std::string tooSoon = hostPauseViolation(record.events);
+        if (!tooSoon.empty())
+            return refuse(tooSoon, record);
+    }
 
     switch (frame.message) {
     case ChipMessage::BootModeRequest:
@@ -65,11 +72,12 @@ ChipReaction BootloaderSession::takeBlock(const ChipFrame& frame, ChipRecord& re
         return grantBootMode(record);
     if (faultStrikesAt(frame.block, ChipBehaviour::Mode::HangUp))
         return {std::nullopt, true};
-    // The block is written all the same; only the answer is wrong, so the
-    // dialogue goes on from here if the program carries on.
-    if (faultStrikesAt(frame.block, ChipBehaviour::Mode::WrongReply))
-        return enter(Phase::Transferring, ChipMessage::BootExited);
-    return enter(Phase::Transferring, ChipMessage::BlockWritten);
+    // A wrong reply is the answer's fault alone: the block is written all the
+    // same, so the dialogue goes on from here if the program carries on.
+    const bool wrongReply = faultStrikesAt(frame.block, ChipBehaviour::Mode::WrongReply);
+    ChipReaction reaction = enter(Phase::Transferring, wrongReply ? ChipMessage::BootExited : ChipMessage::BlockWritten);
+    reaction.writesBlock = true;
+    return reaction;
 }
 
 ChipReaction BootloaderSession::enter(Phase phase, ChipMessage answerMessage)

@@ -15,26 +15,29 @@ struct ChipAnswer
     std::vector<std::uint8_t> bytes;
 };
 
-// What the chip does about one frame: answer it or keep quiet, then perhaps
-// hang up.
+// What the chip does about one frame: answer it or keep quiet, write an
+// accepted block into its flash, or hang up.
 struct ChipReaction
 {
     std::optional<ChipAnswer> answer;
     bool hangUp = false;
+    bool writesBlock = false;
 };
 
 // The bootloader's side of the dialogue, without the line: which frame may
 // come when, what the chip answers, and the faults of the dialogue it commits
-// (silence, hang-up, banner, restart, wrong reply). How answers go onto the
-// line is the simulator's business.
+// (silence, hang-up, banner, restart, wrong reply), and, when asked, whether
+// the program kept its pauses. How answers go onto the line, and how long
+// writing takes, is the simulator's business.
 class BootloaderSession
 {
 public:
     explicit BootloaderSession(ChipBehaviour behaviour);
 
-    // Takes a well-formed frame. One that does not fit the dialogue so far is
-    // described in record.protocolError and gets no answer; the payload of an
-    // accepted block goes into record.image.
+    // Takes a well-formed frame, which record.events already ends with. One
+    // that does not fit the dialogue so far is described in
+    // record.protocolError and gets no answer; the payload of an accepted
+    // block goes into record.image.
     ChipReaction handle(const ChipFrame& frame, ChipRecord& record);
 
 private:
@@ -49,7 +52,7 @@ private:
     bool faultStrikesAt(std::uint16_t block, ChipBehaviour::Mode mode);
     ChipAnswer answer(ChipMessage message) const;
 
-    const ChipBehaviour behaviour_;
+    ChipBehaviour behaviour_; // not const: a new board gets a new session
     Phase phase_ = Phase::Reset;
     std::uint32_t nextBlock_ = 1;
     std::size_t previousBlockLength_ = 0;

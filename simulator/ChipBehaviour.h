@@ -8,7 +8,9 @@
 
 // How the simulated chip answers: as a sound bootloader, or with one fault a
 // program talking to it has to live through. One mode at a time; each mode
-// reads only the fields named in its comment.
+// reads only the fields named in its comment. The hardware settings after
+// the modes hold with every mode; their defaults give a chip on an ideal line
+// that writes in no time.
 struct ChipBehaviour
 {
     enum class Mode
@@ -31,6 +33,29 @@ struct ChipBehaviour
     std::string banner = "Boot-loader ver 2.5!\r\n";
     std::chrono::milliseconds replyDelay{500};
     std::uint32_t noiseSeed = 1;
+
+    // The line's speed in both directions, 10 bits a byte (8N1): a byte from
+    // the program is in once its wire time has passed after the one before
+    // it, and answers leave byte by byte at the same pace. 0: no wire, bytes
+    // pass at once and each answer goes in one write.
+    std::uint32_t wireBaud = 0;
+    // How long writing an accepted block takes, from when its frame is wholly
+    // in; the chip answers after it, and takes no frame meanwhile: what comes
+    // waits until the write is over.
+    std::chrono::milliseconds writeTime{0};
+    // Bytes that come in while a block is being written are lost, as on a
+    // bootloader that cannot receive during a flash write, and counted in the
+    // record. The first lost byte ends all answering, as the frame it cuts
+    // short would: a program that sent too soon gets no answer, never a
+    // damaged block taken for a sound one.
+    bool busyDrop = false;
+    // The chip answers a block first and writes it afterwards: unsafe for a
+    // program that sends the next frame as soon as the answer is in.
+    bool ackBeforeWrite = false;
+    // A frame that comes sooner than the pause the program has to keep after
+    // what came before it is a violation (HostPauses.h). Off for a program
+    // that paces itself by the answers.
+    bool expectProtocolPauses = false;
 
     static ChipBehaviour silent() { return of(Mode::Silent); }
     static ChipBehaviour hangUpAfterBlock(std::uint16_t block) { return atBlockOf(Mode::HangUp, block); }

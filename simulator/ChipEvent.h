@@ -25,8 +25,10 @@ enum class ChipMessage
 };
 
 // One message on the line. The times are the ones a latency measurement
-// needs: a frame counts from when its first byte was read, what the chip
-// writes from when its last byte was written.
+// needs: a frame counts from when its first byte was read, which is when the
+// program wrote it (with a wire, its last byte is in a wire time later); what
+// the chip writes counts from when its last byte was written, stamped right
+// before the write, as no program can read it sooner.
 struct ChipEvent
 {
     ChipMessage message;

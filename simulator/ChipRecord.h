@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-// What the simulated chip has seen and done so far.
+// What the simulated chip, one board of it, has seen and done so far.
 struct ChipRecord
 {
     // The payloads of the latest transfer in block order; a new boot mode
@@ -18,8 +18,11 @@ struct ChipRecord
     std::vector<ChipEvent> events;
     // The first violation of the protocol; empty while the program kept to it.
     std::string protocolError;
+    // Bytes lost because they came while a block was being written (busyDrop).
+    std::size_t droppedBytes = 0;
+    // The line's state, whichever board is on it: the chip closed its side,
     bool hungUp = false;
-    // The program closed the port after the chip let go of the line.
+    // or the program closed the port after the chip let go of the line.
     bool portReleased = false;
 
     std::size_t count(ChipMessage message) const

@@ -59,6 +59,31 @@ BYTE parityOf(tcflag_t cflag)
     return (cflag & PARODD) ? ODDPARITY : EVENPARITY;
 }
 
+// The rates termios names, with their codes.
+struct StandardSpeed
+{
+    DWORD baudRate;
+    tcflag_t code;
+};
+constexpr StandardSpeed kStandardSpeeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+// The speed bits of c_cflag for a rate: its standard code, else BOTHER.
+tcflag_t speedFlag(DWORD baudRate)
+{
+    for (const StandardSpeed& speed : kStandardSpeeds) {
+        if (speed.baudRate == baudRate)
+            return speed.code;
+    }
+    return BOTHER;
+}
+
 DWORD errorFromErrno()
 {
     return errno == EBADF || errno == ENOTTY ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE;
@@ -110,8 +135,7 @@ DWORD termios2ForDcb(const DCB& dcb, termios2& tty)
 
     // Modem status lines are ignored, as a Windows COM port does.
     tty.c_cflag &= ~(CBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    tty.c_cflag |= CREAD | CLOCAL | BOTHER | characterSizeFlag(dcb.ByteSize) |
-                   parityFlags(dcb.Parity);
+    tty.c_cflag |= CREAD | CLOCAL | characterSizeFlag(dcb.ByteSize) | parityFlags(dcb.Parity);
     if (dcb.StopBits != ONESTOPBIT)
         tty.c_cflag |= CSTOPB;
     if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
@@ -128,7 +152,9 @@ DWORD termios2ForDcb(const DCB& dcb, termios2& tty)
     }
 
     // BOTHER carries the rate as a number, so 14400 and 56000 work like 9600.
+    // No input speed of its own: the input follows the output.
     tty.c_cflag &= ~(CBAUD << IBSHIFT);
+    tty.c_cflag |= speedFlag(dcb.BaudRate);
     tty.c_ispeed = dcb.BaudRate;
     tty.c_ospeed = dcb.BaudRate;
     return ERROR_SUCCESS;
@@ -154,4 +180,19 @@ DWORD applyTtyLineSettings(int fd, const DCB& dcb)
     if (ioctl(fd, TCSETS2, &tty) != 0)
         return errno == EINVAL ? ERROR_INVALID_PARAMETER : errorFromErrno();
     return ERROR_SUCCESS;
+}
+
+SavedTtyLine::SavedTtyLine(int fd) : settings_(std::make_unique<termios2>())
+{
+    if (ioctl(fd, TCGETS2, settings_.get()) != 0)
+        settings_.reset();
+}
+
+SavedTtyLine::~SavedTtyLine() = default;
+
+// A tty that went away refuses; there is nothing left to put back then.
+void SavedTtyLine::restore(int fd) const
+{
+    if (settings_)
+        ioctl(fd, TCSETS2, settings_.get());
 }

@@ -1,6 +1,8 @@
 // Communication devices: ttys opened, configured, read and written through
 // the Win32 calls the serial backend uses.
+#include "serialport/PortName.h"
 #include "serialport/posix/KernelObject.h"
+#include "serialport/posix/SerialTty.h"
 #include "serialport/posix/TtyLineSettings.h"
 #include "serialport/posix/WakePipe.h"
 #include "serialport/posix/Win32Text.h"
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,15 +30,18 @@ constexpr DWORD kTtyInputBufferSize = 4096;
 
 struct CommObject final : KernelObject
 {
-    explicit CommObject(int fd) : fd(fd) {}
+    explicit CommObject(int tty) : fd(tty), savedLine(tty) {}
 
     ~CommObject() override
     {
+        savedLine.restore(fd);
         ioctl(fd, TIOCNXCL);
         close(fd); // also releases the flock
     }
 
     const int fd;
+    const SavedTtyLine savedLine;
+    std::atomic<bool> gone{false}; // hung up: every call fails from then on, as on Windows
     std::mutex mutex; // guards the members below
     DWORD eventMask = 0;
     // The OVERLAPPED of a WaitCommEvent or WriteFile under way (a blocking
@@ -77,6 +83,22 @@ BOOL fail(DWORD error)
     return FALSE;
 }
 
+// A tty that hung up (a pty whose master closed, an adapter pulled) reads
+// as empty; only its poll events tell it from one that is merely quiet.
+bool hasHungUp(int fd)
+{
+    pollfd tty{fd, POLLIN, 0};
+    return poll(&tty, 1, 0) > 0 && (tty.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+DWORD errorOfDevice(CommObject& device, int error)
+{
+    const DWORD win32Error = win32ErrorFromErrno(error);
+    if (win32Error == ERROR_BAD_COMMAND)
+        device.gone = true;
+    return win32Error;
+}
+
 // Ends a read or write: reports the count and, for an overlapped call,
 // completes its OVERLAPPED and signals its event as Windows does.
 BOOL complete(OVERLAPPED* overlapped, LPDWORD transferred, DWORD count, DWORD error)
@@ -90,16 +112,6 @@ BOOL complete(OVERLAPPED* overlapped, LPDWORD transferred, DWORD count, DWORD er
             SetEvent(overlapped->hEvent);
     }
     return error == ERROR_SUCCESS ? TRUE : fail(error);
-}
-
-// "\\.\ttyUSB0" names /dev/ttyUSB0; "\\./dev/pts/3" names the path itself.
-std::string devicePathOf(const std::string& fileName)
-{
-    static const std::string kDevicePrefix = "\\\\.\\";
-    if (fileName.compare(0, kDevicePrefix.size(), kDevicePrefix) != 0)
-        return fileName;
-    const std::string device = fileName.substr(kDevicePrefix.size());
-    return device.size() > 0 && device[0] == '/' ? device : "/dev/" + device;
 }
 
 int queuedInputBytes(int fd)
@@ -127,7 +139,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const std::string path = devicePathOf(utf8FromUtf16(fileName));
+    const std::string path = ttyPathOf(utf8FromUtf16(fileName));
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         SetLastError(win32ErrorFromErrno(errno));
@@ -135,7 +147,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
     }
 
     DWORD error = ERROR_SUCCESS;
-    if (!isatty(fd))
+    if (!isatty(fd) || !isSerialPortTty(fd))
         error = ERROR_FILE_NOT_FOUND; // only serial devices are ports
     // Share mode 0: flock keeps out every other open of ours (root included),
     // TIOCEXCL other programs.
@@ -165,12 +177,18 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
     CommObject* const comm = objectOf<CommObject>(file);
     if (comm == nullptr)
         return complete(overlapped, bytesRead, 0, ERROR_INVALID_HANDLE);
+    if (comm->gone)
+        return complete(overlapped, bytesRead, 0, ERROR_BAD_COMMAND);
     ssize_t got;
     do
         got = read(comm->fd, buffer, bytesToRead);
     while (got < 0 && errno == EINTR);
     if (got < 0 && errno != EAGAIN)
-        return complete(overlapped, bytesRead, 0, win32ErrorFromErrno(errno));
+        return complete(overlapped, bytesRead, 0, errorOfDevice(*comm, errno));
+    if (got == 0 && bytesToRead > 0 && hasHungUp(comm->fd)) {
+        comm->gone = true;
+        return complete(overlapped, bytesRead, 0, ERROR_BAD_COMMAND);
+    }
     const DWORD count = got < 0 ? 0 : static_cast<DWORD>(got);
     {
         std::lock_guard<std::mutex> guard(comm->mutex);
@@ -208,7 +226,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN) {
-            error = win32ErrorFromErrno(errno);
+            error = errorOfDevice(*comm, errno);
             break;
         }
 
@@ -232,6 +250,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
             break;
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            comm->gone = true;
             error = ERROR_BAD_COMMAND;
             break;
         }
@@ -292,31 +311,14 @@ BOOL GetCommState(HANDLE comm, DCB* dcb)
     return error == ERROR_SUCCESS ? TRUE : fail(error);
 }
 
-BOOL GetCommConfig(HANDLE comm, COMMCONFIG* config, LPDWORD size)
-{
-    if (objectOf<CommObject>(comm) == nullptr)
-        return FALSE;
-    if (config == nullptr || size == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
-    if (*size < sizeof(COMMCONFIG)) {
-        *size = sizeof(COMMCONFIG);
-        return fail(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::memset(config, 0, sizeof(COMMCONFIG));
-    config->dwSize = sizeof(COMMCONFIG);
-    config->wVersion = 1;
-    *size = sizeof(COMMCONFIG);
-    return GetCommState(comm, &config->dcb);
-}
-
-BOOL SetCommConfig(HANDLE comm, COMMCONFIG* config, DWORD)
+BOOL SetCommState(HANDLE comm, DCB* dcb)
 {
     CommObject* const device = objectOf<CommObject>(comm);
     if (device == nullptr)
         return FALSE;
-    if (config == nullptr)
+    if (dcb == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
-    const DWORD error = applyTtyLineSettings(device->fd, config->dcb);
+    const DWORD error = applyTtyLineSettings(device->fd, *dcb);
     return error == ERROR_SUCCESS ? TRUE : fail(error);
 }
 
@@ -349,6 +351,8 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
     CommObject* const device = objectOf<CommObject>(comm);
     if (device == nullptr)
         return FALSE;
+    if (device->gone)
+        return fail(ERROR_BAD_COMMAND);
     DWORD watched;
     bool queueDrained;
     bool unreadBytesSeen;
@@ -418,6 +422,7 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped)
         // Readable or hung up without a new byte: the other end is gone.
         // Failing lets the caller back off instead of polling in a loop.
         if (fds[0].revents != 0 && queuedNow <= queued) {
+            device->gone = true;
             error = ERROR_BAD_COMMAND;
             break;
         }
@@ -458,6 +463,8 @@ BOOL ClearCommError(HANDLE comm, LPDWORD errors, COMSTAT* status)
     CommObject* const device = objectOf<CommObject>(comm);
     if (device == nullptr)
         return FALSE;
+    if (device->gone)
+        return fail(ERROR_BAD_COMMAND);
     int queuedIn = -1;
     {
         std::lock_guard<std::mutex> guard(device->mutex);
@@ -465,7 +472,7 @@ BOOL ClearCommError(HANDLE comm, LPDWORD errors, COMSTAT* status)
             queuedIn = device->queuedAtLastEvent;
     }
     if (queuedIn < 0 && (queuedIn = queuedInputBytes(device->fd)) < 0)
-        return fail(win32ErrorFromErrno(errno));
+        return fail(errorOfDevice(*device, errno));
     if (errors != nullptr)
         *errors = 0;
     if (status != nullptr) {

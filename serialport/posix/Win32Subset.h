@@ -13,13 +13,19 @@
 // - What CancelIoEx can cancel is a WaitCommEvent or WriteFile that another
 //   thread is blocked in; it then fails with ERROR_OPERATION_ABORTED.
 // - A hang-up makes WaitCommEvent fail with ERROR_BAD_COMMAND, as Windows
-//   reports a removed USB adapter.
+//   reports a removed USB adapter, and from then on every call on the device
+//   fails.
 // - ClearCommError reports the input queue as the last EV_RXCHAR counted it
 //   while nothing was read or purged since (bytes that came later are told by
 //   the next event), and never the output queue: cbOutQue is always 0.
 // - CP_ACP is UTF-8.
 // - A tty is opened exclusively: a second open, by us or by a program that
 //   honours flock or TIOCEXCL, fails with ERROR_ACCESS_DENIED.
+// - Only serial lines and pseudo-terminals open: the controlling terminal,
+//   virtual consoles and other terminals fail with ERROR_FILE_NOT_FOUND.
+//   Closing puts back the line settings the tty had when it was opened.
+// - Port names: "\\.\ttyUSB0" opens /dev/ttyUSB0, "\\./dev/pts/3" the
+//   path itself (PortName.h).
 
 #include <cstdint>
 
@@ -62,11 +68,12 @@ constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_BAD_COMMAND = 22;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_SEM_TIMEOUT = 121;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_PENDING = 997;
 constexpr DWORD ERROR_NOT_FOUND = 1168;
-constexpr DWORD ERROR_DEVICE_REMOVED = 1617;
+constexpr DWORD ERROR_TIMEOUT = 1460;
 
 constexpr DWORD EV_RXCHAR = 0x0001;
 
@@ -134,18 +141,7 @@ struct DCB {
     WORD wReserved1;
 };
 
-struct COMMCONFIG {
-    DWORD dwSize;
-    WORD wVersion;
-    WORD wReserved;
-    DCB dcb;
-    DWORD dwProviderSubType;
-    DWORD dwProviderOffset;
-    DWORD dwProviderSize;
-    WCHAR wcProviderData[1];
-};
 static_assert(sizeof(DCB) == 28, "DCB keeps the Win32 layout");
-static_assert(sizeof(COMMCONFIG) == 52, "COMMCONFIG keeps the Win32 layout");
 
 struct COMMTIMEOUTS {
     DWORD ReadIntervalTimeout;
@@ -221,9 +217,8 @@ BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD bytesTrans
                          BOOL wait);
 BOOL CancelIoEx(HANDLE file, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
-BOOL GetCommConfig(HANDLE comm, COMMCONFIG* config, LPDWORD size);
-BOOL SetCommConfig(HANDLE comm, COMMCONFIG* config, DWORD size);
 BOOL GetCommState(HANDLE comm, DCB* dcb);
+BOOL SetCommState(HANDLE comm, DCB* dcb);
 BOOL SetCommTimeouts(HANDLE comm, COMMTIMEOUTS* timeouts);
 BOOL SetCommMask(HANDLE comm, DWORD eventMask);
 BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, OVERLAPPED* overlapped);

@@ -2,24 +2,21 @@
 
 #include "serialport/DelayedNotifier.h"
 #include "serialport/LineFraming.h"
+#include "serialport/PortName.h"
 #include "serialport/TextField.h"
+#include "serialport/windows/DeviceErrors.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
-
-// The size of COMMCONFIG with one provider character, passed to every SetCommConfig.
-constexpr DWORD kCommConfigSize = 52;
-
-// A write of n bytes may take up to n * 100 + 500 ms; then send returns what
-// went out. Reads return at once with what is queued.
-constexpr DWORD kWriteTimeoutPerByteMs = 100;
-constexpr DWORD kWriteTimeoutConstantMs = 500;
 
 constexpr char kXon = 0x11;
 constexpr char kXoff = 0x13;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
+using NameGuard = std::lock_guard<std::mutex>;
 
 // Sets the DCB's flow-control bits; false, with the DCB unchanged, for a
 // value that names no flow control.
@@ -101,10 +98,7 @@ CSerialPortWinBase::CSerialPortWinBase(const char* portName) : CSerialPortWinBas
 CSerialPortWinBase::~CSerialPortWinBase()
 {
     closePort();
-    releaseRetiredThreads();
-    // A delayed call may still be pending; it must not reach this backend's
-    // receive buffer once it is gone.
-    notifier().stop();
+    sessions_.releaseRetired();
 }
 
 void CSerialPortWinBase::configure(const char* portName, int baudRate, SerialParity parity,
@@ -137,18 +131,26 @@ bool CSerialPortWinBase::openPort()
         closePort();
         return false;
     }
-    waitForRetiredThreads();
-    if (portName_[0] == '\0') {
+    char name[sizeof portName_];
+    {
+        NameGuard nameGuard(nameMutex_);
+        copyTextField(name, portName_);
+    }
+    if (name[0] == '\0') {
         setLastError(ResultInvalidParam);
+        return false;
+    }
+    if (!sessions_.waitForRetired(name)) {
+        setLastError(ResultCloseFailed);
         return false;
     }
 
     Guard guard(lock());
     // The whole name goes into the path: cutting it would open another device.
-    char path[4 + sizeof portName_] = "\\\\.\\";
-    std::strcat(path, portName_);
-    WCHAR widePath[sizeof path];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, sizeof path) == 0) {
+    const std::string path = win32DevicePath(name);
+    WCHAR widePath[sizeof name + 4];
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, static_cast<int>(sizeof widePath / sizeof(WCHAR)))
+        == 0) {
         setLastError(ResultOpenFailed);
         return false;
     }
@@ -163,14 +165,16 @@ bool CSerialPortWinBase::openPort()
         return false;
     }
     // From here on a failure closes the device with the session.
-    const auto session = std::make_shared<PortSession>(device);
+    const auto session = std::make_shared<PortSession>(device, isAsynchronous(), name, gate(), gate()->open());
 
-    DWORD configSize = kCommConfigSize;
-    config_.dwSize = kCommConfigSize;
-    GetCommConfig(device, &config_, &configSize);
-    GetCommState(device, &config_.dcb);
-    fillLineSettings(config_.dcb, baudRate_, parity_, dataBits_, stopBits_, flowControl_);
-    if (!SetCommConfig(device, &config_, configSize)) {
+    // The line is set from the device's own DCB, so that fields we do not
+    // name (the XON/XOFF limits) keep the driver's values.
+    if (!GetCommState(device, &dcb_)) {
+        setLastError(ResultOpenFailed);
+        return false;
+    }
+    fillLineSettings(dcb_, baudRate_, parity_, dataBits_, stopBits_, flowControl_);
+    if (!SetCommState(device, &dcb_)) {
         setLastError(ResultInvalidParam);
         return false;
     }
@@ -179,52 +183,47 @@ bool CSerialPortWinBase::openPort()
     COMMPROP properties{};
     if (GetCommProperties(device, &properties))
         session->inputQueueSize = properties.dwCurrentRxQueue;
-
-    timeouts_.ReadIntervalTimeout = MAXDWORD;
-    timeouts_.ReadTotalTimeoutMultiplier = 0;
-    timeouts_.ReadTotalTimeoutConstant = 0;
-    timeouts_.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
-    timeouts_.WriteTotalTimeoutConstant = kWriteTimeoutConstantMs;
-    SetCommTimeouts(device, &timeouts_);
     if (isAsynchronous() && !SetCommMask(device, EV_RXCHAR)) {
         setLastError(ResultInvalidParam);
         return false;
     }
-
-    std::lock_guard<std::mutex> sessionGuard(sessionMutex_);
-    if (isAsynchronous() && !startEventThread(session)) {
+    if (!sessions_.start(session, isAsynchronous() ? this : nullptr)) {
         setLastError(ResultInnerError);
         return false;
     }
-    session_ = session;
     portLost_ = false;
     return true;
 }
 
+// In this order: nothing of the session runs any more, no listener call is
+// running or can start, no delayed one is pending, and the device is closed.
 void CSerialPortWinBase::closePort()
 {
-    if (const std::shared_ptr<PortSession> session = takeSession())
-        endSession(session);
+    const std::shared_ptr<PortSession> session = sessions_.take();
+    if (session)
+        session->stop();
+    gate()->close();
+    notifier().stop();
+    if (session)
+        sessions_.end(session, lock());
 }
 
 bool CSerialPortWinBase::isPortOpen()
 {
-    std::lock_guard<std::mutex> guard(sessionMutex_);
-    return session_ != nullptr;
+    return sessions_.current() != nullptr;
 }
 
 int CSerialPortWinBase::receivedByteCount()
 {
     Guard guard(lock());
-    const std::shared_ptr<PortSession> session = currentSession();
+    const std::shared_ptr<PortSession> session = sessions_.current();
     if (!session)
         return 0;
     if (isAsynchronous())
         return static_cast<int>(receiveBuffer_->usedCount());
-    DWORD errors = 0;
-    COMSTAT status{};
-    ClearCommError(session->device, &errors, &status);
-    return static_cast<int>(status.cbInQue);
+    DWORD queued = 0;
+    session->readQueuedCount(queued);
+    return static_cast<int>(queued);
 }
 
 int CSerialPortWinBase::receive(void* buffer, int size)
@@ -235,21 +234,26 @@ int CSerialPortWinBase::receive(void* buffer, int size)
     }
     if (size == 0)
         return 0;
-    Guard guard(lock());
-    const std::shared_ptr<PortSession> session = currentSession();
-    if (!session) {
-        setLastError(ResultNotOpen);
-        return -1;
+    std::shared_ptr<PortSession> session;
+    int count;
+    DWORD error = ERROR_SUCCESS;
+    {
+        Guard guard(lock());
+        session = sessions_.current();
+        if (!session) {
+            setLastError(ResultNotOpen);
+            return -1;
+        }
+        if (isAsynchronous())
+            return static_cast<int>(receiveBuffer_->take(static_cast<char*>(buffer), static_cast<unsigned int>(size)));
+        count = session->read(buffer, static_cast<DWORD>(size), error);
     }
-    if (isAsynchronous())
-        return static_cast<int>(receiveBuffer_->take(static_cast<char*>(buffer), static_cast<unsigned int>(size)));
-
-    DWORD count = 0;
-    if (!ReadFile(session->device, buffer, static_cast<DWORD>(size), &count, nullptr)) {
-        setLastError(ResultReadFailed);
-        return -1;
-    }
-    return static_cast<int>(count);
+    if (error == ERROR_SUCCESS)
+        return count;
+    setLastError(ResultReadFailed);
+    if (meansDeviceGone(error))
+        endLostPort(session);
+    return -1;
 }
 
 int CSerialPortWinBase::receiveAll(void* buffer)
@@ -266,31 +270,36 @@ int CSerialPortWinBase::receiveLine(void* buffer, int size)
     return -1;
 }
 
-// Returns what was written; a write that stopped short (time-out, close)
-// also sets ResultWriteFailed.
 int CSerialPortWinBase::send(const void* data, int size)
 {
     if (!isValidBuffer(data, size)) {
         setLastError(ResultInvalidParam);
         return -1;
     }
-    Guard guard(lock());
-    const std::shared_ptr<PortSession> session = currentSession();
+    std::shared_ptr<PortSession> session;
+    DWORD timeoutMs;
+    {
+        // Only for the settings: the lock is not held while the write waits.
+        Guard guard(lock());
+        session = sessions_.current();
+        timeoutMs = writeTimeoutMs(static_cast<unsigned int>(size), baudRate_,
+                                   bitsPerCharacter(dataBits_, parity_, stopBits_));
+    }
     if (!session) {
         setLastError(portLost_ ? ResultWriteFailed : ResultNotOpen);
         return -1;
     }
-    int count;
-    if (isAsynchronous()) {
-        DWORD error;
-        count = session->write(data, static_cast<DWORD>(size), error);
-    } else {
-        DWORD written = 0;
-        const BOOL done = WriteFile(session->device, data, static_cast<DWORD>(size), &written, nullptr);
-        count = done ? static_cast<int>(written) : -1;
+    DWORD error = ERROR_SUCCESS;
+    const int count = session->write(data, static_cast<DWORD>(size), timeoutMs, error);
+    if (count == size)
+        return count;
+    if (error == ERROR_SUCCESS || isTimeoutError(error)) {
+        setLastError(ResultTimeout);
+        return count;
     }
-    if (count < size)
-        setLastError(ResultWriteFailed);
+    if (meansDeviceGone(error))
+        reportDeviceGone(session);
+    setLastError(ResultWriteFailed);
     return count;
 }
 
@@ -311,21 +320,21 @@ void CSerialPortWinBase::setNotifyMinimum(int bytes)
 bool CSerialPortWinBase::flushOutput()
 {
     Guard guard(lock());
-    const std::shared_ptr<PortSession> session = currentSession();
+    const std::shared_ptr<PortSession> session = sessions_.current();
     return session && FlushFileBuffers(session->device) == TRUE;
 }
 
 bool CSerialPortWinBase::discardInput()
 {
     Guard guard(lock());
-    const std::shared_ptr<PortSession> session = currentSession();
+    const std::shared_ptr<PortSession> session = sessions_.current();
     return session && PurgeComm(session->device, PURGE_RXCLEAR) == TRUE;
 }
 
 bool CSerialPortWinBase::discardOutput()
 {
     Guard guard(lock());
-    const std::shared_ptr<PortSession> session = currentSession();
+    const std::shared_ptr<PortSession> session = sessions_.current();
     return session && PurgeComm(session->device, PURGE_TXCLEAR) == TRUE;
 }
 
@@ -343,8 +352,8 @@ void CSerialPortWinBase::setBaud(int bitsPerSecond)
 {
     Guard guard(lock());
     baudRate_ = bitsPerSecond;
-    config_.dcb.BaudRate = static_cast<DWORD>(bitsPerSecond);
-    applyConfiguration();
+    dcb_.BaudRate = static_cast<DWORD>(bitsPerSecond);
+    applyLineSettings();
 }
 
 int CSerialPortWinBase::baud()
@@ -358,12 +367,12 @@ void CSerialPortWinBase::setParityMode(SerialParity parity)
     parity_ = parity;
     if (!isPortOpen())
         return;
-    config_.dcb.Parity = static_cast<BYTE>(parity);
+    dcb_.Parity = static_cast<BYTE>(parity);
     if (parity == ParityNone)
-        config_.dcb.fParity = 0;
+        dcb_.fParity = 0;
     else if (parity >= ParityOdd && parity <= ParitySpace)
-        config_.dcb.fParity = 1;
-    applyConfiguration();
+        dcb_.fParity = 1;
+    applyLineSettings();
 }
 
 SerialParity CSerialPortWinBase::parityMode()
@@ -378,8 +387,8 @@ void CSerialPortWinBase::setDataBitCount(SerialDataBits dataBits)
     Guard guard(lock());
     dataBits_ = dataBits;
     if (isPortOpen() && isFramingAccepted(dataBits, stopBits_)) {
-        config_.dcb.ByteSize = static_cast<BYTE>(dataBits);
-        applyConfiguration();
+        dcb_.ByteSize = static_cast<BYTE>(dataBits);
+        applyLineSettings();
     }
 }
 
@@ -393,8 +402,8 @@ void CSerialPortWinBase::setStopBitMode(SerialStopBits stopBits)
     Guard guard(lock());
     stopBits_ = stopBits;
     if (isPortOpen() && isFramingAccepted(dataBits_, stopBits)) {
-        config_.dcb.StopBits = static_cast<BYTE>(stopBits);
-        applyConfiguration();
+        dcb_.StopBits = static_cast<BYTE>(stopBits);
+        applyLineSettings();
     }
 }
 
@@ -407,8 +416,8 @@ void CSerialPortWinBase::setFlowMode(SerialFlowControl flowControl)
 {
     Guard guard(lock());
     flowControl_ = flowControl;
-    if (isPortOpen() && setFlowControlBits(config_.dcb, flowControl))
-        applyConfiguration();
+    if (isPortOpen() && setFlowControlBits(dcb_, flowControl))
+        applyLineSettings();
 }
 
 SerialFlowControl CSerialPortWinBase::flowMode()
@@ -433,25 +442,121 @@ unsigned int CSerialPortWinBase::receiveBufferSize()
 void CSerialPortWinBase::driveDtr(bool set)
 {
     Guard guard(lock());
-    if (const std::shared_ptr<PortSession> session = currentSession())
+    if (const std::shared_ptr<PortSession> session = sessions_.current())
         EscapeCommFunction(session->device, set ? SETDTR : CLRDTR);
 }
 
 void CSerialPortWinBase::driveRts(bool set)
 {
     Guard guard(lock());
-    if (const std::shared_ptr<PortSession> session = currentSession())
+    if (const std::shared_ptr<PortSession> session = sessions_.current())
         EscapeCommFunction(session->device, set ? SETRTS : CLRRTS);
 }
 
-std::shared_ptr<PortSession> CSerialPortWinBase::currentSession()
+DWORD CSerialPortWinBase::receiveQueuedBytes(PortSession& session)
 {
-    std::lock_guard<std::mutex> guard(sessionMutex_);
-    return session_;
+    unsigned int usedCount;
+    bool bufferFull;
+    {
+        // The timer thread's listener may take bytes while this thread puts.
+        Guard guard(lock());
+        // The queued bytes are counted only when too few must stay in the
+        // driver, or when they might not fit the free space; else the reads
+        // take what there is.
+        DWORD wanted = receiveBuffer_->freeCount();
+        if (notifyMinimum() > 1 || session.inputQueueSize == 0 || wanted < session.inputQueueSize) {
+            DWORD queued = 0;
+            if (!session.readQueuedCount(queued))
+                return GetLastError();
+            if (queued < static_cast<DWORD>(notifyMinimum()))
+                return ERROR_SUCCESS;
+            wanted = queued;
+        }
+        const DWORD error = readIntoReceiveBuffer(session, wanted);
+        if (error != ERROR_SUCCESS)
+            return error;
+        usedCount = receiveBuffer_->usedCount();
+        bufferFull = receiveBuffer_->full();
+    }
+    notifyListener(session, usedCount, bufferFull);
+    return ERROR_SUCCESS;
+}
+
+// Reads up to `wanted` bytes straight into the receive buffer's free space,
+// until a read comes back short. A batch counted larger than the free space
+// goes through a side buffer and pushes out the oldest bytes, as put does.
+DWORD CSerialPortWinBase::readIntoReceiveBuffer(PortSession& session, DWORD wanted)
+{
+    DWORD error = ERROR_SUCCESS;
+    if (wanted > receiveBuffer_->freeCount()) {
+        if (overflowChunk_.size() < wanted)
+            overflowChunk_.resize(wanted);
+        const int got = session.read(overflowChunk_.data(), wanted, error);
+        if (got > 0)
+            receiveBuffer_->put(overflowChunk_.data(), static_cast<unsigned int>(got));
+        return error;
+    }
+    // The free space is one run, or two when it wraps round the storage's end.
+    while (wanted > 0) {
+        const auto run = receiveBuffer_->freeRun();
+        const DWORD size = std::min<DWORD>(wanted, run.size);
+        const int got = session.read(run.data, size, error);
+        if (got < 0 || error != ERROR_SUCCESS)
+            return error;
+        receiveBuffer_->commit(static_cast<unsigned int>(got));
+        if (static_cast<DWORD>(got) < size)
+            break;
+        wanted -= size;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The session is checked inside the gate: closePort stops it before it
+// shuts the gate, and waits there for a call that began before.
+void CSerialPortWinBase::notifyListener(const PortSession& session, unsigned int usedCount, bool bufferFull)
+{
+    if (!session.running)
+        return; // closing: nothing more to arm either
+    const int delay = notifyDelay();
+    // A full buffer, or one past the high water, cannot wait for the line to
+    // go quiet: it is reported at once.
+    if (delay > 0 && !bufferFull && usedCount <= static_cast<unsigned int>(notifyHighWater())) {
+        notifier().arm(static_cast<unsigned int>(delay), session.portName, usedCount, session.generation);
+        return;
+    }
+    notifier().cancel();
+    ListenerGate::Pass pass(*session.gate, session.generation);
+    if (pass && session.running)
+        pass->onReadEvent(session.portName, usedCount);
+}
+
+// The device went away: the port is closed here, on the thread that found
+// out, and then the listener hears of it once, with the session's name.
+void CSerialPortWinBase::endLostPort(const std::shared_ptr<PortSession>& session)
+{
+    if (!sessions_.take(session.get()))
+        return; // closed meanwhile: that close is not a loss
+    portLost_ = true;
+    setLastError(ResultReadFailed);
+    sessions_.end(session, lock());
+    ListenerGate::Pass pass(*session->gate, session->generation);
+    if (pass)
+        pass->onPortLost(session->portName);
+}
+
+// The event thread tells the listener; without one (synchronous mode) the
+// caller's thread does.
+void CSerialPortWinBase::reportDeviceGone(const std::shared_ptr<PortSession>& session)
+{
+    if (session->overlapped)
+        session->reportDeviceFailure();
+    else
+        endLostPort(session);
 }
 
 bool CSerialPortWinBase::storePortName(const char* name)
 {
+    NameGuard guard(nameMutex_);
     if (name != nullptr && std::strlen(name) >= sizeof portName_) {
         setLastError(ResultInvalidParam);
         portName_[0] = '\0';
@@ -467,8 +572,8 @@ bool CSerialPortWinBase::isAsynchronous() const
 }
 
 // Fails harmlessly while the port is closed.
-BOOL CSerialPortWinBase::applyConfiguration()
+BOOL CSerialPortWinBase::applyLineSettings()
 {
-    const std::shared_ptr<PortSession> session = currentSession();
-    return session && SetCommConfig(session->device, &config_, kCommConfigSize);
+    const std::shared_ptr<PortSession> session = sessions_.current();
+    return session && SetCommState(session->device, &dcb_);
 }

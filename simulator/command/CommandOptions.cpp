@@ -19,6 +19,9 @@ constexpr const char* kCommand = "orvanne-chipsim";
 constexpr unsigned long kLastBlock = std::numeric_limits<std::uint16_t>::max();
 constexpr unsigned long kLongestReplyDelayMs = 600000;
 constexpr unsigned long kLargestSeed = std::numeric_limits<std::uint32_t>::max();
+constexpr unsigned long kSlowestWire = 50;
+constexpr unsigned long kFastestWire = 4000000;
+constexpr unsigned long kLongestWriteMs = 60000;
 
 // Long options only; their ids lie above every character getopt_long returns.
 enum OptionId
@@ -30,8 +33,14 @@ enum OptionId
     BannerId,
     ReplyDelayId,
     SeedId,
+    WireBaudId,
+    WriteMsId,
+    BusyDropId,
+    AckBeforeWriteId,
+    ExpectPausesId,
     OnceId,
     ImageOutId,
+    ExpectImageId,
     HelpId,
 };
 
@@ -43,8 +52,14 @@ const option kOptions[] = {
     {"banner", required_argument, nullptr, BannerId},
     {"reply-delay-ms", required_argument, nullptr, ReplyDelayId},
     {"seed", required_argument, nullptr, SeedId},
+    {"wire-baud", required_argument, nullptr, WireBaudId},
+    {"write-ms", required_argument, nullptr, WriteMsId},
+    {"busy-drop", no_argument, nullptr, BusyDropId},
+    {"ack-before-write", no_argument, nullptr, AckBeforeWriteId},
+    {"expect-protocol-pauses", no_argument, nullptr, ExpectPausesId},
     {"once", no_argument, nullptr, OnceId},
     {"image-out", required_argument, nullptr, ImageOutId},
+    {"expect-image", required_argument, nullptr, ExpectImageId},
     {"help", no_argument, nullptr, HelpId},
     {nullptr, 0, nullptr, 0},
 };
@@ -93,19 +108,45 @@ void printHelp()
         "  --reply-delay-ms N  the delay of slow, in milliseconds (default %lld)\n"
         "  --seed N            the seed of noise; the same seed gives the same bytes\n"
         "                      (default %lu)\n"
+        "\n"
+        "The chip's hardware, with any mode:\n"
+        "  --wire-baud N       bytes take the time of a serial line at N baud (%lu to\n"
+        "                      %lu), 10 bits a byte as 8N1 sends them, both ways: a\n"
+        "                      frame is taken when its last byte is in (a 265-byte block\n"
+        "                      about 23 ms after its first at 115200), and answers leave\n"
+        "                      byte by byte. Default: no wire, bytes pass at once\n"
+        "  --write-ms N        writing a block takes N ms (0 to %lu), from when its frame\n"
+        "                      is in; the chip answers after it and takes no frame\n"
+        "                      meanwhile (default 0)\n"
+        "  --busy-drop         bytes that come while a block is being written are lost;\n"
+        "                      the first one lost ends all answers, as a frame cut short\n"
+        "                      would (needs --write-ms)\n"
+        "  --ack-before-write  answer a block first, then write it (needs --write-ms)\n"
+        "  --expect-protocol-pauses\n"
+        "                      a frame that comes sooner than the pause the program has\n"
+        "                      to keep after what came before it (5, 100, 300 or 1000 ms,\n"
+        "                      from when that was written; 2 ms of slack) breaks the\n"
+        "                      protocol\n"
+        "\n"
+        "Running:\n"
         "  --once              stop after one run: once 55 66 35 has been written (the\n"
         "                      exit from boot mode, or the wrong reply of wrong-reply),\n"
         "                      the program broke the protocol, or the chip hung up\n"
-        "  --image-out FILE    on stopping, write the image received to FILE\n"
+        "  --image-out FILE    on stopping, write the image received to FILE (a new file\n"
+        "                      put in place whole; never the file of --expect-image)\n"
+        "  --expect-image FILE the image the program is to flash: on stopping, say\n"
+        "                      whether the image received is the same\n"
         "  --help              show this help and exit\n"
         "\n"
-        "On stopping it prints one line: the frames and blocks received and the protocol\n"
-        "error, if any. Exit status: 0 after a clean serve, 1 if the program broke the\n"
-        "protocol, 2 if it could not serve as asked (a bad option or value, no\n"
-        "pseudo-terminal, an image file that cannot be written).\n",
+        "On stopping it prints one line: the frames and blocks received, the protocol\n"
+        "error, if any, and the bytes lost with --busy-drop or the comparison with\n"
+        "--expect-image. Exit status: 0 after a clean serve, 1 if the program broke the\n"
+        "protocol or the image received is not the one expected, 2 if it could not\n"
+        "serve as asked (a bad option or value, no pseudo-terminal, an image file that\n"
+        "cannot be read or written).\n",
         kCommand, static_cast<long long>(defaults.splitGap.count()), unsigned{defaults.atBlock},
         unsigned{defaults.atBlock}, defaults.splitAt, static_cast<long long>(defaults.replyDelay.count()),
-        static_cast<unsigned long>(defaults.noiseSeed));
+        static_cast<unsigned long>(defaults.noiseSeed), kSlowestWire, kFastestWire, kLongestWriteMs);
 }
 
 CommandLineOutcome refuse(const std::string& what)
@@ -165,6 +206,11 @@ bool fitsMode(int optionId, Mode mode)
     case BannerId: return mode == Mode::Banner;
     case ReplyDelayId: return mode == Mode::Slow;
     case SeedId: return mode == Mode::Noise;
+    // A silent chip follows no dialogue: it writes no block and checks no pause.
+    case WriteMsId:
+    case BusyDropId:
+    case AckBeforeWriteId:
+    case ExpectPausesId: return mode != Mode::Silent;
     default: return true;
     }
 }
@@ -204,8 +250,20 @@ std::string apply(int id, const std::string& value, CommandOptions& options)
         if ((problem = badNumber(0, kLargestSeed)).empty())
             behaviour.noiseSeed = static_cast<std::uint32_t>(number);
         break;
+    case WireBaudId:
+        if ((problem = badNumber(kSlowestWire, kFastestWire)).empty())
+            behaviour.wireBaud = static_cast<std::uint32_t>(number);
+        break;
+    case WriteMsId:
+        if ((problem = badNumber(0, kLongestWriteMs)).empty())
+            behaviour.writeTime = std::chrono::milliseconds(number);
+        break;
+    case BusyDropId: behaviour.busyDrop = true; break;
+    case AckBeforeWriteId: behaviour.ackBeforeWrite = true; break;
+    case ExpectPausesId: behaviour.expectProtocolPauses = true; break;
     case BannerId: behaviour.banner = value; break;
     case ImageOutId: options.imageOut = value; break;
+    case ExpectImageId: options.expectImage = value; break;
     case OnceId: options.once = true; break;
     }
     return problem;
@@ -237,6 +295,8 @@ CommandLineOutcome parseCommandLine(int argc, char* argv[], CommandOptions& opti
     for (const int option : given) {
         if (!fitsMode(option, mode))
             return refuse(std::string("--") + nameOf(option) + " does not apply to --mode " + nameOf(mode));
+        if ((option == BusyDropId || option == AckBeforeWriteId) && options.behaviour.writeTime.count() == 0)
+            return refuse(std::string("--") + nameOf(option) + " needs a write time: --write-ms 1 or more");
     }
     return CommandLineOutcome::Serve;
 }

@@ -9,7 +9,8 @@ struct CommandOptions
 {
     ChipBehaviour behaviour;
     bool once = false;
-    std::string imageOut; // empty: the received image is not written out
+    std::string imageOut;    // empty: the received image is not written out
+    std::string expectImage; // empty: the received image is not compared
 };
 
 enum class CommandLineOutcome { Serve, HelpShown, Refused };

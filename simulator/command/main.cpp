@@ -1,29 +1,19 @@
 // orvanne-chipsim: a virtual RQ51x chip on a pseudo-terminal, for trying,
 // training and scripting without hardware. `--help` explains the options.
-#ifdef _WIN32
-
-#include <cstdio>
-
-int main()
-{
-    std::fputs("orvanne-chipsim: the virtual RQ51x chip needs a POSIX system with pseudo-terminals, "
-               "such as Linux; it cannot run on Windows.\n",
-               stderr);
-    return 2;
-}
-
-#else
 
 #include "simulator/ChipSimulator.h"
 #include "simulator/command/CommandOptions.h"
+#include "simulator/command/ImageFiles.h"
 
 #include <pthread.h>
 #include <signal.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -76,7 +66,17 @@ std::size_t framesReceived(const ChipRecord& record)
     return frames;
 }
 
-void printSummary(const ChipRecord& record)
+// Where the image received first differs from the one expected; empty when
+// they are the same.
+std::string imageDifference(const std::vector<std::uint8_t>& received, const std::vector<std::uint8_t>& expected)
+{
+    const auto where = std::mismatch(received.begin(), received.end(), expected.begin(), expected.end());
+    if (where.first == received.end() && where.second == expected.end())
+        return {};
+    return "differs from the expected one from byte " + std::to_string(where.first - received.begin());
+}
+
+void printSummary(const ChipRecord& record, const std::string& expectedImagePath, const std::string& difference)
 {
     std::printf("frames: %zu, blocks: %zu, image bytes: %zu, protocol errors: ", framesReceived(record),
                 record.count(ChipMessage::DataBlock), record.image.size());
@@ -84,13 +84,17 @@ void printSummary(const ChipRecord& record)
         std::printf("0");
     else
         std::printf("1 (%s)", record.protocolError.c_str());
+    if (record.droppedBytes > 0)
+        std::printf(", bytes lost: %zu", record.droppedBytes);
+    if (!expectedImagePath.empty())
+        std::printf(", image %s", difference.empty() ? "as expected" : difference.c_str());
     std::printf(record.hungUp ? ", hung up\n" : "\n");
 }
 
-bool writeImage(std::FILE* file, const std::vector<std::uint8_t>& image)
+int refuse(const std::string& why)
 {
-    const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size();
-    return std::fclose(file) == 0 && written;
+    std::fprintf(stderr, "orvanne-chipsim: %s\n", why.c_str());
+    return kCannotServe;
 }
 
 } // namespace
@@ -104,12 +108,17 @@ int main(int argc, char* argv[])
     case CommandLineOutcome::Serve: break;
     }
 
-    // Opened now, so that a path that cannot be written is refused before
-    // anyone flashes into the chip.
-    std::FILE* imageFile = nullptr;
-    if (!options.imageOut.empty() && (imageFile = std::fopen(options.imageOut.c_str(), "wb")) == nullptr) {
-        std::fprintf(stderr, "orvanne-chipsim: cannot write %s: %s\n", options.imageOut.c_str(), std::strerror(errno));
-        return kCannotServe;
+    std::vector<std::uint8_t> expectedImage;
+    if (!options.expectImage.empty()) {
+        if (const std::string problem = readImageFile(options.expectImage, expectedImage); !problem.empty())
+            return refuse(problem);
+    }
+    // Set up now, so that a folder that cannot be written is refused before
+    // anyone flashes into the chip; the file itself is replaced at the end.
+    ImageOutFile imageOut;
+    if (!options.imageOut.empty()) {
+        if (const std::string problem = imageOut.open(options.imageOut, options.expectImage); !problem.empty())
+            return refuse(problem);
     }
     // A script may stop reading after the first line; the summary then goes
     // nowhere instead of ending the command before the image is written.
@@ -125,22 +134,20 @@ int main(int argc, char* argv[])
     ChipRecord record;
     {
         ChipSimulator chip(options.behaviour);
-        if (!chip.setupError().empty()) {
-            std::fprintf(stderr, "orvanne-chipsim: %s\n", chip.setupError().c_str());
-            return kCannotServe;
-        }
+        if (!chip.setupError().empty())
+            return refuse(chip.setupError());
         std::printf("%s\n", chip.slavePath().c_str());
         std::fflush(stdout);
         serveUntilStopped(chip, options.once, stopSignals);
         record = chip.record();
     }
 
-    if (imageFile != nullptr && !writeImage(imageFile, record.image)) {
-        std::fprintf(stderr, "orvanne-chipsim: cannot write %s: %s\n", options.imageOut.c_str(), std::strerror(errno));
-        return kCannotServe;
+    if (!options.imageOut.empty()) {
+        if (const std::string problem = imageOut.commit(record.image); !problem.empty())
+            return refuse(problem);
     }
-    printSummary(record);
-    return record.protocolError.empty() ? kServedCleanly : kProtocolBroken;
+    const std::string difference = imageDifference(record.image, expectedImage);
+    printSummary(record, options.expectImage, difference);
+    const bool asExpected = options.expectImage.empty() || difference.empty();
+    return record.protocolError.empty() && asExpected ? kServedCleanly : kProtocolBroken;
 }
-
-#endif

@@ -7,8 +7,10 @@
 #include <string>
 
 #ifdef _WIN32
-#include <cstdlib>
+#include "tests/support/TestEnvironment.h"
+
 #include <map>
+#include <optional>
 #else
 #include "serialport/posix/SysfsPortSource.h"
 
@@ -53,13 +55,13 @@ TEST(SerialPortAssembly, ShortensUsbIdsAndNamesThePort)
 // that no device stands for, and names it in ORVANNE_REGISTRY_ONLY_PORT.
 TEST(SerialPortEnumeration, ListsEveryPortOnceAndNoPrinterPorts)
 {
-    const char* registryOnly = std::getenv("ORVANNE_REGISTRY_ONLY_PORT");
-    if (registryOnly == nullptr)
+    const std::optional<std::string> registryOnly = environmentValue("ORVANNE_REGISTRY_ONLY_PORT");
+    if (!registryOnly)
         GTEST_SKIP() << "needs a port that only the registry lists";
     std::map<std::string, int> listed;
     for (const SerialPortInfo& port : enumerateSerialPorts())
         ++listed[port.portName];
-    EXPECT_EQ(listed[registryOnly], 1);
+    EXPECT_EQ(listed[*registryOnly], 1);
     for (const auto& [name, count] : listed) {
         EXPECT_EQ(count, 1) << name;
         EXPECT_NE(name.substr(0, 3), "LPT");

@@ -3,13 +3,17 @@
 // and stop bits it is given but always reports 8 data bits without parity,
 // so those two are checked on the termios the layer hands the kernel.
 #include "serialport/SerialPort.h"
+#include "serialport/posix/SerialTty.h"
 #include "serialport/posix/TtyLineSettings.h"
+#include "tests/serialport/PortOnPty.h"
 #include "tests/serialport/ReadRecorder.h"
-#include "tests/support/ProcessResources.h"
-#include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
 #include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,22 +25,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-void configure(CSerialPort& port, const PtyPair& pty, int baudRate = 115200, unsigned int receiveBufferSize = 4096,
-               SerialStopBits stopBits = StopBitsOne)
-{
-    port.configure(pty.slavePath().c_str(), baudRate, ParityNone, DataBits8, stopBits, FlowControlNone, receiveBufferSize);
-}
-
-// The threads of this process while it has no port (at most: the first
-// port's thread may not quite have left), with what a process makes once (a
-// sanitizer's helper thread) made by that port.
-std::size_t threadsWithoutPorts(const PtyPair& pty)
-{
-    CSerialPort port;
-    configure(port, pty);
-    return port.openPort() ? (port.closePort(), countThreads()) : 0;
-}
 
 // A port configured for a pty with the recorder listening.
 class PortOnPty : public ::testing::Test
@@ -54,17 +42,20 @@ protected:
     CSerialPort port;
 };
 
-// The pty's name ("/dev/pts/N") is longer than any cut of it would leave.
+// The pty's name ("/dev/pts/N") is longer than any cut of it would leave;
+// a name given with the device prefix is taken as it is.
 TEST(SerialPortOnPty, OpensTheWholeNameExclusivelyWithItsLineSettings)
 {
     PtyPair pty;
     CSerialPort port;
     CSerialPort second;
     configure(port, pty, 14400, 4096, StopBitsTwo);
-    configure(second, pty);
+    second.configure(("\\\\.\\" + pty.slavePath()).c_str(), 9600, ParityNone, DataBits8, StopBitsOne,
+                     FlowControlNone, 4096);
     ASSERT_TRUE(port.openPort()) << port.lastErrorText();
     const TtyLineView line = TtyLineView::ofSlaveOf(pty.masterFd());
     EXPECT_EQ(line.baudRate, 14400u);
+    EXPECT_EQ(line.speedCode, static_cast<unsigned int>(BOTHER)) << "a rate termios does not name";
     EXPECT_TRUE(line.extraStopBit);
 
     EXPECT_FALSE(second.openPort());
@@ -73,6 +64,68 @@ TEST(SerialPortOnPty, OpensTheWholeNameExclusivelyWithItsLineSettings)
     EXPECT_EQ(port.lastErrorCode(), 13) << "an open port keeps its configuration";
     port.closePort();
     EXPECT_TRUE(second.openPort()) << "the port is free again once closed";
+}
+
+// Other programs read a standard rate as that speed, and find the line as
+// they left it once the port is closed.
+TEST(SerialPortOnPty, SetsStandardSpeedsAndLeavesTheLineAsFound)
+{
+    PtyPair pty;
+    termios2 found{};
+    ASSERT_EQ(ioctl(pty.masterFd(), TCGETS2, &found), 0);
+    found.c_lflag |= ICANON | ECHO;
+    found.c_cflag = (found.c_cflag & ~CBAUD) | B9600;
+    ASSERT_EQ(ioctl(pty.masterFd(), TCSETS2, &found), 0);
+
+    CSerialPort port;
+    configure(port, pty, 115200);
+    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    TtyLineView line = TtyLineView::ofSlaveOf(pty.masterFd());
+    EXPECT_EQ(line.speedCode, static_cast<unsigned int>(B115200));
+    EXPECT_TRUE(line.raw);
+    port.closePort();
+    line = TtyLineView::ofSlaveOf(pty.masterFd());
+    EXPECT_EQ(line.speedCode, static_cast<unsigned int>(B9600));
+    EXPECT_FALSE(line.raw);
+}
+
+// The operator's own terminal is no port: frames written to it would land
+// on the screen, and it would be left raw. A child process in a session of
+// its own makes the pty its controlling terminal and tries to open it.
+TEST(SerialPortOnPty, RefusesTheControllingTerminal)
+{
+    PtyPair pty;
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool controlling = setsid() >= 0 && open(pty.slavePath().c_str(), O_RDWR) >= 0;
+        CSerialPort port;
+        configure(port, pty);
+        _exit(!controlling ? 3 : port.openPort() ? 1 : port.lastErrorCode() == 12 ? 0 : 2);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    bool ended = false;
+    ASSERT_TRUE(eventually([&] { return ended || (ended = waitpid(child, &status, WNOHANG) == child); }))
+        << "the child hangs";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: another error, 3: no controlling terminal";
+}
+
+// Only serial lines and ptys are ports; consoles and the like are not, as
+// the kernel's tty driver table tells.
+TEST(SerialTty, TellsSerialLinesFromConsolesByTheDriverTable)
+{
+    const std::string table = "/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+                              "serial               /dev/ttyS       4      64 serial\n"
+                              "usbserial            /dev/ttyUSB   188 0-511 serial\n"
+                              "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
+                              "unknown              /dev/tty        4 1-63 console\n";
+    EXPECT_FALSE(isSerialLine(table, 4, 1)) << "a virtual console";
+    EXPECT_FALSE(isSerialLine(table, 5, 0)) << "the controlling terminal's alias";
+    EXPECT_TRUE(isSerialLine(table, 4, 64));
+    EXPECT_TRUE(isSerialLine(table, 188, 300));
+    EXPECT_TRUE(isSerialLine(table, 136, 7));
+    EXPECT_TRUE(isSerialLine(table, 4, 65)) << "no driver claims it";
 }
 
 // Mark and space are the constant parity bits of CMSPAR: PARODD picks mark.
@@ -136,91 +189,6 @@ TEST_F(PortOnPty, AMegabyteArrivesIntactAndInOrder)
     EXPECT_TRUE(recorder.record().received == bytes) << "bytes were lost or reordered";
 }
 
-// Under the sanitizers: a send blocked in a full pty (its master never reads)
-// while the port closes, and an event thread that closePort did not wait for,
-// would touch what was freed. In either mode; each round opens the pty that
-// the last one closed.
-TEST(SerialPortLifecycle, ClosingWhileSendingLeavesNothingBehind)
-{
-    PtyPair pty; // its master never reads: sends soon block
-    ReadRecorder recorder;
-    const std::size_t threadsBefore = threadsWithoutPorts(pty);
-    for (int round = 0; round < 200; ++round) {
-        CSerialPort port;
-        recorder.listenTo(port);
-        port.setIoMode(round % 2 == 0 ? IoModeAsynchronous : IoModeSynchronous);
-        configure(port, pty);
-        ASSERT_TRUE(port.openPort()) << port.lastErrorText();
-        pty.write({static_cast<std::uint8_t>(round)});
-        // Every 20th round sees its byte arrive before it closes.
-        ASSERT_TRUE(round % 20 != 0 || eventually([&] { return recorder.record().lengths.size() > std::size_t(round / 20); }));
-        std::thread sender([&] {
-            const std::vector<char> chunk(4096, 'x');
-            while (port.send(chunk.data(), static_cast<int>(chunk.size())) >= 0) {
-            }
-        });
-        port.closePort();
-        sender.join();
-        ASSERT_TRUE(eventually([&] { return countThreads() <= threadsBefore; })) << "a thread outlived its port";
-    }
-}
-
-TEST(SerialPortLifecycle, ListenersMayCloseReopenAndDestroyTheirPort)
-{
-    struct SelfDestroying : kavrio::CSerialPortListener
-    {
-        void onReadEvent(const char*, unsigned int) override
-        {
-            port->closePort();
-            reopened = port->openPort(); // the device is free again at once
-            port.reset();
-            destroyed.set_value();
-        }
-        std::unique_ptr<CSerialPort> port = std::make_unique<CSerialPort>();
-        bool reopened = false;
-        std::promise<void> destroyed;
-    };
-    PtyPair pty;
-    const std::size_t threadsBefore = threadsWithoutPorts(pty);
-    std::vector<SelfDestroying> listeners(20); // each outlives the thread returning from its call
-    for (SelfDestroying& listener : listeners) {
-        configure(*listener.port, pty);
-        listener.port->attachListener(&listener);
-        ASSERT_TRUE(listener.port->openPort());
-        pty.write({1});
-        ASSERT_EQ(listener.destroyed.get_future().wait_for(60s), std::future_status::ready);
-        EXPECT_TRUE(listener.reopened);
-    }
-    EXPECT_TRUE(eventually([&] { return countThreads() <= threadsBefore; }));
-}
-
-// The listener holds the event thread past closePort's wait: closing returns
-// anyway, while destroying the port waits for the call that may still use it.
-TEST(SerialPortLifecycle, ClosingDoesNotWaitForeverButDestroyingWaitsForTheCall)
-{
-    PtyPair pty;
-    ReadRecorder recorder;
-    auto port = std::make_unique<CSerialPort>();
-    std::promise<void> held;
-    std::promise<void> release;
-    recorder.duringCall = [&] {
-        held.set_value();
-        release.get_future().wait();
-    };
-    recorder.listenTo(*port);
-    configure(*port, pty);
-    ASSERT_TRUE(port->openPort());
-    pty.write({1, 2, 3});
-    held.get_future().wait();
-    auto closing = std::async(std::launch::async, [&] { port->closePort(); });
-    ASSERT_EQ(closing.wait_for(60s), std::future_status::ready) << "closePort waits for a thread that never ends";
-    auto destroying = std::async(std::launch::async, [&] { port.reset(); });
-    EXPECT_EQ(destroying.wait_for(200ms), std::future_status::timeout) << "the port went during a call";
-    release.set_value();
-    destroying.wait();
-    EXPECT_EQ(recorder.record().lengths, std::vector<unsigned int>{3});
-}
-
 // A pty whose master hangs up is gone for good, as an unplugged adapter is.
 TEST_F(PortOnPty, ALostDeviceClosesThePortAndIsReportedOnce)
 {
@@ -239,6 +207,42 @@ TEST_F(PortOnPty, ALostDeviceClosesThePortAndIsReportedOnce)
     configure(port, replacement);
     ASSERT_TRUE(port.openPort()) << port.lastErrorText();
     EXPECT_EQ(port.send("y", 1), 1);
+
+    // Without an event thread, the write that meets the loss reports it.
+    port.closePort();
+    port.setIoMode(IoModeSynchronous);
+    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    replacement.hangUp();
+    EXPECT_LT(port.send("z", 1), 1);
+    EXPECT_EQ(recorder.record().losses, (std::vector<int>{18, 18})) << "before send returned";
+    EXPECT_FALSE(port.isPortOpen());
+    EXPECT_EQ(port.lastErrorCode(), 17);
+}
+
+// A write into a line that takes nothing (the pty's master does not read)
+// holds up neither reception nor its caller for longer than its time on the
+// wire and the slack: it ends short, with a time-out.
+TEST_F(PortOnPty, AStalledWriteNeitherStopsReceptionNorOutlastsItsTimeOut)
+{
+    recorder.listenTo(port);
+    configure(port, pty, 4000000);
+    ASSERT_TRUE(port.openPort()) << port.lastErrorText();
+    const std::vector<char> block(256 * 1024, 'x');
+    std::atomic<bool> sendReturned{false};
+    auto sending = std::async(std::launch::async, [&] {
+        const int sent = port.send(block.data(), static_cast<int>(block.size()));
+        sendReturned = true;
+        return sent;
+    });
+    ASSERT_EQ(pty.read(1, 60s).size(), 1u) << "the write did not start";
+    pty.write({1, 2, 3});
+    ASSERT_TRUE(eventually([&] { return !recorder.record().lengths.empty(); }));
+    EXPECT_FALSE(sendReturned) << "reception waited for the write";
+    ASSERT_EQ(sending.wait_for(60s), std::future_status::ready) << "the write has no time-out";
+    const int sent = sending.get();
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, static_cast<int>(block.size()));
+    EXPECT_EQ(port.lastErrorCode(), 8);
 }
 
 } // namespace

@@ -6,10 +6,12 @@
 #include "serialport/SerialPort.h"
 #include "tests/serialport/ReadRecorder.h"
 #include "tests/support/ProcessResources.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace {
@@ -46,12 +48,12 @@ using EchoingPort = ::testing::TestWithParam<SerialIoMode>;
 
 TEST_P(EchoingPort, EchoesABlockIntactAndIdlesQuietly)
 {
-    const char* name = std::getenv("ORVANNE_TEST_PORT");
-    if (name == nullptr)
+    const std::optional<std::string> name = environmentValue("ORVANNE_TEST_PORT");
+    if (!name)
         GTEST_SKIP() << "run through the pty echo harness, which names the port";
     CSerialPort port;
     port.setIoMode(GetParam());
-    port.configure(name, 115200, ParityNone, DataBits8, StopBitsOne, FlowControlNone, 8192);
+    port.configure(name->c_str(), 115200, ParityNone, DataBits8, StopBitsOne, FlowControlNone, 8192);
     ASSERT_TRUE(port.openPort()) << port.lastErrorCode() << " " << port.lastErrorText();
 
     std::string block;

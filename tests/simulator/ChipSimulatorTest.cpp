@@ -1,84 +1,14 @@
-// The virtual chip, played from the program's end of the line with raw POSIX
-// I/O on the slave side. Frames whose CRC is known are spelt out byte by byte,
-// so the chip's own CRC is checked against fixed values, not against itself.
-#include "simulator/ChipSimulator.h"
-#include "simulator/Crc16Modbus.h"
+// The virtual chip's dialogue and its fault modes, played from the program's
+// end of the line.
+#include "tests/simulator/ChipOnLine.h"
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <numeric>
 #include <set>
 #include <tuple>
 
 namespace {
 
-using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
-
-// A deadline for what should come at once; only a broken chip reaches it.
-constexpr std::chrono::milliseconds kPatience = 10s;
-
-const Bytes kPortOpenNotice{0x10, 0x05};
-const Bytes kBootModeRequest{0x10, 0x66};
-const Bytes kEndOfTransfer{0x55, 0x66, 0x34, 0x00, 0x01, 0xAA, 0xC9, 0x8B};
-const Bytes kExitBootMode{0x55, 0x66, 0x35, 0x00, 0x01, 0xAA, 0x35, 0x8A};
-const Bytes kBootReady{0x55, 0x66, 0x32, 0x02, 0x05, 0x00};
-const Bytes kBlockWritten{0x55, 0x66, 0x33};
-// Block 3 as a last block with the payload "abc".
-const Bytes kBlockThreeOfAbc{0x55, 0x66, 0x33, 0x00, 0x03, 0x00, 0x03, 0x61, 0x62, 0x63, 0x15, 0x9B};
-
-Bytes operator+(Bytes head, const Bytes& tail)
-{
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
-// Block 1 of 256 bytes 0xFF, whose CRC trailer is known to be CD 32.
-const Bytes kBlockOneOfFF = Bytes{0x55, 0x66, 0x33, 0x00, 0x01, 0x01, 0x00} + Bytes(256, 0xFF) + Bytes{0xCD, 0x32};
-
-Bytes blockFrame(std::uint16_t block, const Bytes& payload)
-{
-    const auto size = payload.size();
-    Bytes frame = Bytes{0x55, 0x66, 0x33, std::uint8_t(block >> 8), std::uint8_t(block), std::uint8_t(size >> 8),
-                        std::uint8_t(size)} + payload;
-    const std::uint16_t crc = crc16Modbus(frame.data(), frame.size());
-    return frame + Bytes{std::uint8_t(crc >> 8), std::uint8_t(crc)};
-}
-
-// A chip with the program's end of its line. The line is left as the chip
-// made it, which has to be raw: an echo or a CR LF translation would garble
-// the frames.
-struct ChipOnLine
-{
-    explicit ChipOnLine(ChipBehaviour behaviour = {}) : chip(std::move(behaviour)) {}
-    ~ChipOnLine() { close(fd); }
-
-    void send(const Bytes& bytes) { ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
-
-    // What came before `count` bytes were there or `wait` had passed.
-    Bytes receive(std::size_t count, std::chrono::milliseconds wait = kPatience)
-    {
-        Bytes bytes(count);
-        std::size_t got = 0;
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        for (pollfd ready{fd, POLLIN, 0}; got < count && std::chrono::steady_clock::now() < deadline;)
-            if (poll(&ready, 1, 10) == 1)
-                got += std::size_t(std::max<ssize_t>(0, read(fd, bytes.data() + got, count - got)));
-        bytes.resize(got);
-        return bytes;
-    }
-
-    Bytes exchange(const Bytes& frame, std::size_t replyLength) { return send(frame), receive(replyLength); }
-    void enterBootMode() { ASSERT_EQ(exchange(kBootModeRequest, 6), kBootReady); }
-
-    ChipSimulator chip;
-    int fd = open(chip.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-};
+using namespace chip_test;
 
 TEST(ChipSimulator, AcknowledgesAFlashRunAndKeepsTheImage)
 {
@@ -125,9 +55,8 @@ TEST(ChipSimulator, ReportsTheFirstViolationAndAnswersNothingMore)
         bench.send(frames);
         ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& r) { return !r.protocolError.empty(); }, kPatience));
         EXPECT_EQ(bench.chip.protocolError(), complaint);
-        // A chip that still answered would have done so long before this.
         bench.send(kBootModeRequest);
-        EXPECT_EQ(bench.receive(answers.size() + 6, 300ms), answers);
+        EXPECT_EQ(bench.receive(answers.size() + 6, kSilence), answers);
     }
 }
 

@@ -1,42 +1,10 @@
+// Signals reach the notifier through a pipe: the handler does nothing but
+// write one byte to it, which is safe in a signal handler, and a socket
+// notifier on the pipe emits interrupted() on the notifier's thread.
 #include "cli/InterruptNotifier.h"
 
 #include <QSocketNotifier>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include <atomic>
-
-namespace {
-
-std::atomic<InterruptNotifier*> notifier{nullptr};
-
-// Runs on a thread the system starts for the event; the notifier's signal is
-// queued to its own thread.
-BOOL WINAPI onConsoleEvent(DWORD event)
-{
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
-        return FALSE;
-    if (InterruptNotifier* target = notifier.load())
-        QMetaObject::invokeMethod(target, &InterruptNotifier::interrupted, Qt::QueuedConnection);
-    return TRUE;
-}
-
-} // namespace
-
-InterruptNotifier::InterruptNotifier(QObject* parent) : QObject(parent)
-{
-    notifier = this;
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-}
-
-InterruptNotifier::~InterruptNotifier()
-{
-    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
-    notifier = nullptr;
-}
-
-#else
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -70,6 +38,11 @@ void handleSignalsWith(void (*handler)(int))
 
 } // namespace
 
+struct InterruptNotifier::Platform
+{
+    QSocketNotifier wake{wakeRead, QSocketNotifier::Read};
+};
+
 InterruptNotifier::InterruptNotifier(QObject* parent) : QObject(parent)
 {
     int fds[2];
@@ -81,8 +54,8 @@ InterruptNotifier::InterruptNotifier(QObject* parent) : QObject(parent)
     }
     wakeRead = fds[0];
     wakeWrite = fds[1];
-    wake_ = std::make_unique<QSocketNotifier>(wakeRead, QSocketNotifier::Read);
-    connect(wake_.get(), &QSocketNotifier::activated, this, [this] {
+    platform_ = std::make_unique<Platform>();
+    connect(&platform_->wake, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
         while (read(wakeRead, bytes, sizeof bytes) > 0) {
         }
@@ -96,10 +69,8 @@ InterruptNotifier::~InterruptNotifier()
     if (wakeRead < 0)
         return;
     handleSignalsWith(SIG_DFL);
-    wake_.reset();
+    platform_.reset();
     close(wakeRead);
     close(wakeWrite);
     wakeRead = wakeWrite = -1;
 }
-
-#endif

@@ -1,6 +1,5 @@
 #include "cli/Terminal.h"
 
-#ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 
@@ -29,26 +28,3 @@ void prepareConsole()
     if (GetConsoleMode(output, &mode))
         SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
-
-#else
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-bool isTerminal(std::FILE* stream)
-{
-    return isatty(fileno(stream)) != 0;
-}
-
-int terminalColumns()
-{
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0)
-        return 0;
-    return size.ws_col;
-}
-
-void prepareConsole()
-{
-}
-
-#endif
