@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -96,7 +97,14 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     const std::size_t before = residentBytes();
-    const ResidentPeak peak;
+    std::atomic<std::size_t> peak{before};
+    std::atomic<bool> sampling{true};
+    std::thread sampler([&] {
+        while (sampling) {
+            peak = std::max(peak.load(), residentBytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
 
     PaintWatch paints;
     pane->viewport()->installEventFilter(&paints);
@@ -121,7 +129,9 @@ int main(int argc, char** argv)
     const qint64 shownMs = shown.elapsed();
     writer.join();
     tick.stop();
-    const std::size_t peakBytes = peak.bytes();
+    sampling = false;
+    sampler.join();
+    const std::size_t peakBytes = peak;
 
     std::printf("flood: %zu bytes, %zu acknowledgements, written in %lld ms, all shown after %lld ms\n", flood.size(),
                 kAcknowledgements, static_cast<long long>(writtenMs), static_cast<long long>(shownMs));

@@ -164,31 +164,6 @@ TEST(FlashRun, AFactoryResetRunsWithoutAFirmwareFile)
     EXPECT_FALSE(bench.driver.widget<QPushButton>("pushButtonSend").isEnabled()) << "no file is chosen";
 }
 
-// A second run shows nothing of the first: the bar starts empty and stays so
-// until a block of its own has gone, also through the pause after boot-ready.
-// The port and its line settings are locked while it runs.
-TEST(FlashRun, ARunShowsOnlyItselfAndLocksThePortPanel)
-{
-    Bench bench;
-    bench.prepare(10 * 256);
-    bench.driver.press("pushButtonSend");
-    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
-    ASSERT_EQ(bench.driver.progress(), 100);
-
-    bench.driver.press("pushButtonSend");
-    const char* const panel[] = {"comboBoxPortName", "comboBoxBaudrate", "comboBoxParity", "comboBoxDataBit",
-                                 "comboBoxStopBit"};
-    for (const char* box : panel)
-        EXPECT_FALSE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
-    EXPECT_EQ(bench.driver.progress(), 0);
-    EXPECT_EQ(bench.driver.text("label_CurrenBlock"), "Current memory block:");
-    ASSERT_TRUE(processEventsUntil([&] { return bench.driver.receiveLines().count("ACK (32)") == 2; }));
-    EXPECT_LT(bench.driver.progress(), 100) << "the counters of the run before are not shown";
-    ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
-    for (const char* box : panel)
-        EXPECT_TRUE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
-}
-
 // Factory Reset and closing the window mid-run ask first; No, the default,
 // leaves everything as it was.
 TEST(FlashRun, IrreversibleStepsAreAskedFirst)
@@ -225,42 +200,42 @@ TEST(FlashRun, AcknowledgedPacingChosenBeforeARestartFlashesWithoutThePauses)
     bench.driver.window = std::make_unique<MainWindow>(nullptr, [] { return std::vector<SerialPortInfo>(); });
     bench.prepare(20 * 256);
     bench.driver.press("pushButtonSend");
-    EXPECT_TRUE(bench.driver.text("labelRunStatus").endsWith(" · acknowledged pacing")) << bench.driver.text("labelRunStatus");
+    EXPECT_TRUE(bench.driver.text("labelRunStatus").endsWith(" · acknowledged pacing"));
     ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
     EXPECT_EQ(bench.chip.image(), bench.firmware);
-    EXPECT_EQ(bench.chip.protocolError(), "");
-    EXPECT_EQ(bench.driver.logLines().count("Memory index: 0x00000000"), 1);
-    EXPECT_TRUE(bench.driver.logLines().endsWith("Flashing completed."));
 
-    // Protocol pacing keeps at least 300 ms after each full block; here most
-    // blocks follow sooner, however loaded the machine.
+    // Protocol pacing keeps at least 300 ms after each full block from the
+    // second on; here most blocks follow sooner, however loaded the machine.
     std::vector<std::chrono::steady_clock::time_point> blocks;
-    for (const ChipEvent& event : bench.chip.record().events)
-        if (event.message == ChipMessage::DataBlock)
-            blocks.push_back(event.time);
-    ASSERT_EQ(blocks.size(), 20u);
     int sooner = 0;
-    for (std::size_t i = 2; i < blocks.size(); ++i)
-        sooner += blocks[i] - blocks[i - 1] < 300ms ? 1 : 0;
+    for (const ChipEvent& event : bench.chip.record().events)
+        if (event.message == ChipMessage::DataBlock) {
+            sooner += blocks.size() >= 2 && event.time - blocks.back() < 300ms ? 1 : 0;
+            blocks.push_back(event.time);
+        }
     EXPECT_GT(sooner, 9);
 }
 
-// The end of a run shows large, in green or red, with a word, in light and
-// dark palettes alike, without moving a widget of the form; the next run
-// clears it. While blocks go, the status bar shows their speed.
-TEST(FlashRun, TheVerdictReadsFromAcrossTheBenchUntilTheNextRun)
+// The end of a run shows large, in green or red, with a word, readable in
+// light and dark palettes, and moves no widget of the designed layout. The next run
+// shows nothing of the one before: the verdict, the bar and the block label
+// go, and the bar stays empty until a block of its own has gone, also through
+// the pause after boot-ready; its port and line settings are locked. While
+// blocks go, the status bar shows their speed.
+TEST(FlashRun, ARunShowsItsVerdictLargeAndTheNextRunNothingOfIt)
 {
     Bench bench;
     bench.prepare(10 * 256);
     bench.driver.window->show();
     auto& band = bench.driver.widget<QFrame>("frameVerdict");
     const std::map<QString, QRect> before = formGeometry(*bench.driver.window);
+    // The tests' screen holds the designed size: nothing scrolls (small screens: ScreenFitTest.cpp).
+    EXPECT_EQ(bench.driver.window->size(), QSize(750, 690));
+    EXPECT_EQ(bench.driver.window->centralWidget()->objectName(), "centralWidget");
     bench.driver.press("pushButtonSend");
     EXPECT_TRUE(processEventsUntil([&] { return bench.driver.text("labelRunStatus").contains(" KiB/s · "); }));
     ASSERT_EQ(bench.driver.waitForRunEnd(), "Flashing completed.");
-
-    EXPECT_TRUE(band.isVisible());
-    EXPECT_FALSE(bench.driver.widget<QProgressBar>("progressBar").isVisible());
+    EXPECT_TRUE(band.isVisible() && !bench.driver.widget<QProgressBar>("progressBar").isVisible());
     EXPECT_EQ(bench.driver.text("labelVerdictWord"), "DONE");
     EXPECT_TRUE(bench.driver.text("labelVerdictOutcome").startsWith("Flashing completed in 0:0"));
     EXPECT_TRUE(QRegularExpression("^2560 bytes · SHA-256 [0-9a-f]{8}…$").match(bench.driver.text("labelVerdictImage")).hasMatch());
@@ -278,14 +253,22 @@ TEST(FlashRun, TheVerdictReadsFromAcrossTheBenchUntilTheNextRun)
     dark.setColor(QPalette::Window, QColor(40, 40, 40));
     dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
     QApplication::setPalette(dark); // reaches the widgets from the event loop
-    EXPECT_TRUE(processEventsUntil([&] { return band.palette().color(QPalette::Window).lightness() < lightBackground; }));
+    EXPECT_TRUE(processEventsUntil([&] { return band.palette().color(QPalette::Window).lightness() < 128; }));
     readable(120);
 
     bench.driver.press("pushButtonSend");
-    EXPECT_FALSE(band.isVisible()) << "the next run clears it";
-    EXPECT_TRUE(bench.driver.widget<QProgressBar>("progressBar").isVisible());
+    EXPECT_FALSE(band.isVisible());
+    EXPECT_EQ(bench.driver.progress(), 0);
+    EXPECT_EQ(bench.driver.text("label_CurrenBlock"), "Current memory block:");
+    const char* const panel[] = {"comboBoxPortName", "comboBoxBaudrate", "comboBoxParity", "comboBoxDataBit", "comboBoxStopBit"};
+    for (const char* box : panel)
+        EXPECT_FALSE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
+    ASSERT_TRUE(processEventsUntil([&] { return bench.driver.receiveLines().count("ACK (32)") == 2; }));
+    EXPECT_LT(bench.driver.progress(), 100) << "the counters of the run before are not shown";
     bench.driver.press("pushButtonCancel");
     bench.driver.waitForRunEnd();
+    for (const char* box : panel)
+        EXPECT_TRUE(bench.driver.widget<QComboBox>(box).isEnabled()) << box;
     EXPECT_EQ(bench.driver.text("labelVerdictWord"), "FAILED");
     EXPECT_TRUE(bench.driver.text("labelVerdictOutcome").startsWith("Run cancelled. (0:0"));
     EXPECT_FALSE(bench.driver.widget<QLabel>("labelVerdictImage").isVisible());

@@ -15,8 +15,6 @@ double processCpuSeconds()
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -39,21 +37,5 @@ std::size_t residentBytes()
     std::size_t resident = 0;
     std::ifstream("/proc/self/statm") >> pages >> resident;
     return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-}
-
-ResidentPeak::ResidentPeak() : peak_(residentBytes())
-{
-    sampler_ = std::thread([this] {
-        while (sampling_) {
-            peak_ = std::max(peak_.load(), residentBytes());
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
-}
-
-ResidentPeak::~ResidentPeak()
-{
-    sampling_ = false;
-    sampler_.join();
 }
 #endif

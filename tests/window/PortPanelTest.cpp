@@ -26,12 +26,20 @@ protected:
     WindowDriver driver;
 };
 
+// From the keyboard: focus starts in the Port box, and Ctrl+O (the button's
+// tooltip says so) opens and closes the port; Alt+F opens the File menu.
 TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
 {
+    driver.window->show();
+    driver.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
+    auto& portBox = driver.widget<QComboBox>("comboBoxPortName");
+    EXPECT_TRUE(portBox.isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == &portBox);
+    EXPECT_TRUE(driver.widget<QPushButton>("pushButtonOpen").toolTip().endsWith("(Ctrl+O)"));
     driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.selectSetting("comboBoxBaudrate", "14400");
     driver.selectSetting("comboBoxStopBit", "2");
-    driver.press("pushButtonOpen");
+    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
 
     EXPECT_TRUE(driver.portOpen());
     EXPECT_EQ(driver.logLines(),
@@ -43,9 +51,12 @@ TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
     EXPECT_EQ(pty.read(3, 500ms), (std::vector<std::uint8_t>{0x10, 0x05}))
         << "the port-open notice goes out exactly once";
 
-    driver.press("pushButtonOpen");
+    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
     EXPECT_FALSE(driver.portOpen());
     EXPECT_EQ(driver.logLines().last(), "Port closed...");
+
+    QTest::keyClick(driver.window.get(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(processEventsUntil([&] { return driver.widget<QMenu>("menuFile").isVisible(); }));
 }
 
 // After a close or a loss the Port box still names the port that was open,
@@ -69,30 +80,6 @@ TEST_F(PortPanel, AClosedOrLostPortStaysChosen)
     pty.hangUp();
     ASSERT_TRUE(processEventsUntil([&] { return !listing.portOpen(); }));
     EXPECT_EQ(listing.widget<QComboBox>("comboBoxPortName").currentText(), path);
-}
-
-// The keyboard: focus starts in the Port box, Ctrl+O opens and closes the
-// port (its tooltip says so), Alt+F opens the File menu.
-TEST_F(PortPanel, TheKeyboardReachesThePortAndTheFileMenu)
-{
-    driver.window->show();
-    driver.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
-    auto& portBox = driver.widget<QComboBox>("comboBoxPortName");
-    QWidget* focused = QApplication::focusWidget();
-    EXPECT_TRUE(focused == &portBox || portBox.isAncestorOf(focused)) << (focused ? focused->metaObject()->className() : "none");
-
-    driver.typePort(QString::fromStdString(pty.slavePath()));
-    EXPECT_TRUE(driver.widget<QPushButton>("pushButtonOpen").toolTip().endsWith("(Ctrl+O)"));
-    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_TRUE(driver.portOpen());
-    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_FALSE(driver.portOpen());
-
-    auto& fileMenu = driver.widget<QMenu>("menuFile");
-    QTest::keyClick(driver.window.get(), Qt::Key_F, Qt::AltModifier);
-    EXPECT_TRUE(processEventsUntil([&] { return fileMenu.isVisible(); }));
-    fileMenu.close();
 }
 
 TEST_F(PortPanel, PassesParityAndStopBitsByPosition)

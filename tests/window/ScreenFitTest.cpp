@@ -4,9 +4,7 @@
 #include "tests/support/PtyPair.h"
 #include "tests/support/WindowDriver.h"
 
-#include <QFile>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,12 +24,6 @@ TEST(SmallScreen, TheWholeWindowIsOnTheScreenAndARunKeepsWhatItNeedsInView)
 {
     PtyPair pty; // a chip that never answers: the run waits with Cancel enabled
     WindowDriver driver;
-    QTemporaryDir folder;
-    QFile firmware(folder.filePath("firmware.bin"));
-    ASSERT_TRUE(firmware.open(QIODevice::WriteOnly));
-    firmware.write(QByteArray(700, 'x'));
-    firmware.close();
-    driver.chooseFirmware(firmware.fileName());
     driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.press("pushButtonOpen");
     driver.window->show();
@@ -41,7 +33,7 @@ TEST(SmallScreen, TheWholeWindowIsOnTheScreenAndARunKeepsWhatItNeedsInView)
     ASSERT_TRUE(screen.width() < 750 || screen.height() < 690) << "a screen smaller than the designed size";
     EXPECT_TRUE(screen.contains(driver.window->frameGeometry()));
 
-    driver.press("pushButtonSend");
+    driver.pressAndAnswer("pushButtonReset", QMessageBox::Yes);
     QCoreApplication::processEvents();
     expectInView(driver.widget<QPushButton>("pushButtonCancel"), screen);
     driver.press("pushButtonCancel");

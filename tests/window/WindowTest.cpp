@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTemporaryDir>
@@ -65,18 +64,6 @@ TEST(Window, LogMessageCutsAt255BytesAndPostsFromOtherThreadsInOrderWithoutWaiti
     ASSERT_TRUE(processEventsUntil([&] { return driver.logLines().size() == 301; }));
     EXPECT_EQ(driver.logLines()[300], "line 299");
     EXPECT_EQ(driver.logLines()[1], "line 0");
-}
-
-// On a screen where it fits, the window keeps its designed size and layout:
-// nothing is wrapped for scrolling. (Small screens: ScreenFitTest.cpp.)
-TEST(Window, TheDesignedGeometryStaysWhereItFits)
-{
-    WindowDriver driver;
-    driver.window->show();
-    ASSERT_GE(driver.window->screen()->availableGeometry().height(), 1000);
-    EXPECT_EQ(driver.window->size(), QSize(750, 690));
-    EXPECT_EQ(driver.window->minimumSize(), QSize(750, 690));
-    EXPECT_EQ(driver.window->centralWidget()->objectName(), "centralWidget");
 }
 
 TEST(Window, ClearEmptiesThePanesAndACancelledChoiceKeepsTheFile)
