@@ -6,6 +6,7 @@
 #include "tests/support/ModalAnswerer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -15,13 +16,19 @@
 int main(int argc, char** argv)
 {
     // The offscreen platform's own screen is 800 x 600, too small for the
-    // window's designed size.
+    // window's designed size. Its options are separated by colons, so a path
+    // with a drive letter cannot be one of them: there it keeps its screen.
     QTemporaryFile screens;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && screens.open()) {
-        screens.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1080,
-                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-        screens.flush();
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        QByteArray platform = "offscreen";
+        const QString config = QDir::current().relativeFilePath(screens.open() ? screens.fileName() : QString());
+        if (screens.isOpen() && !config.contains(QLatin1Char(':'))) {
+            screens.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            screens.flush();
+            platform += ":configfile=" + QFile::encodeName(config);
+        }
+        qputenv("QT_QPA_PLATFORM", platform);
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
