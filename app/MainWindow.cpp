@@ -2,9 +2,14 @@
 
 #include "app/LineSettingBoxes.h"
 #include "app/LogExport.h"
+#include "app/OperatorQuestions.h"
+#include "app/PacingMenu.h"
 #include "app/PortComboBox.h"
 #include "app/RememberedChoices.h"
 #include "app/RunStatus.h"
+#include "app/SaveLogDialog.h"
+#include "app/ScreenFit.h"
+#include "app/VerdictBand.h"
 #include "flash/FirmwareFile.h"
 #include "flash/StatusLine.h"
 #include "session/Version.h"
@@ -12,15 +17,20 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QThread>
 
 #include <cstdarg>
+#include <initializer_list>
+#include <limits>
 
 namespace {
 
@@ -28,6 +38,7 @@ namespace {
 // noisy, grows the program without bound.
 constexpr int kPaneLineLimit = 10000;
 constexpr int kRunStatusIntervalMs = 1000;
+constexpr int kSavedLogMessageMs = 15000;
 
 void selectText(QComboBox& box, const QString& text)
 {
@@ -46,7 +57,8 @@ QString capitalised(QString text)
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
-    : QMainWindow(parent), form(std::make_unique<MainWindowForm>()), session(std::make_unique<BoardSession>())
+    : QMainWindow(parent), form(std::make_unique<MainWindowForm>()), logFeed(kPaneLineLimit),
+      receiveFeed(kPaneLineLimit), session(std::make_unique<BoardSession>())
 {
     form->setupUi(this);
 
@@ -70,10 +82,35 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     }
 
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
+    verdictBand = new VerdictBand(*form->progressBar, *form->pushButtonClear);
+    pacingMenu = new PacingMenu(*form->menuBar, form->menuHelp->menuAction(), this);
+    connect(pacingMenu, &PacingMenu::chosen, this, [this](Pacing pacing) {
+        applyPacing(pacing);
+        rememberChoices();
+    });
+    // Paths, port and adapter names come from outside: shown as they are.
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     connect(&runStatusTick, &QTimer::timeout, this, &MainWindow::showRunProgress);
     setAcceptDrops(true);
+    addPortShortcut();
     connectSession();
     restoreChoices();
+    screenFit = std::make_unique<ScreenFit>(*this);
+    form->comboBoxPortName->setFocus();
+}
+
+// The button's caption changes with the port's state, and a caption sets a
+// button's own shortcut, so the shortcut belongs to the window.
+void MainWindow::addPortShortcut()
+{
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        if (form->pushButtonOpen->isEnabled())
+            form->pushButtonOpen->click();
+    });
+    form->pushButtonOpen->setToolTip(tr("Opens the chosen port with these settings, or closes the open port (%1)")
+                                         .arg(shortcut->key().toString(QKeySequence::NativeText)));
 }
 
 MainWindow::~MainWindow()
@@ -85,14 +122,22 @@ MainWindow::~MainWindow()
 }
 
 // The session reports from the port's event thread and its deadline thread
-// too: those reports are queued to the GUI thread in the order made. Texts for
-// the receive pane go out through emitUpdateReceive on the reporting thread.
+// too: those reports are queued to the GUI thread in the order made. Lines
+// for the two panes are gathered on the reporting thread and shown by one
+// update at a time: those of the receive pane go out through
+// emitUpdateReceive.
 void MainWindow::connectSession()
 {
     BoardSession* const board = session.get();
-    connect(board, &BoardSession::logLine, this, &MainWindow::appendLogLine);
+    connect(board, &BoardSession::logLine, this, &MainWindow::appendLogLine, Qt::DirectConnection);
     connect(board, &BoardSession::labelText, this, &MainWindow::showLabel);
-    connect(board, &BoardSession::received, this, &MainWindow::emitUpdateReceive, Qt::DirectConnection);
+    connect(
+        board, &BoardSession::received, this,
+        [this](const QString& text) {
+            if (receiveFeed.add(text))
+                emit emitUpdateReceive(QString());
+        },
+        Qt::DirectConnection);
     connect(board, &BoardSession::runStarted, this, &MainWindow::showRunStarted);
     connect(board, &BoardSession::blockSent, this, &MainWindow::showBlockSent);
     connect(board, &BoardSession::runEnded, this, &MainWindow::showRunEnded);
@@ -101,6 +146,10 @@ void MainWindow::connectSession()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (session->progress().running && !confirmCancelRunAndQuit(this, session->portName())) {
+        event->ignore();
+        return;
+    }
     session->cancel();
     rememberChoices();
     event->accept();
@@ -115,9 +164,19 @@ void MainWindow::restoreChoices()
     selectText(*form->comboBoxParity, choices.parity);
     selectText(*form->comboBoxDataBit, choices.dataBits);
     selectText(*form->comboBoxStopBit, choices.stopBits);
+    pacingMenu->setPacing(pacingOfWord(choices.pacing));
+    applyPacing(pacingMenu->pacing());
     firmwareFolder = choices.firmwareFolder;
+    logFolder = choices.logFolder;
     if (!choices.geometry.isEmpty())
         restoreGeometry(choices.geometry);
+}
+
+void MainWindow::applyPacing(Pacing pacing)
+{
+    DialogueSettings settings;
+    settings.pacing = pacing;
+    session->setDialogueSettings(settings);
 }
 
 void MainWindow::showDemo(const QString& port, const QString& firmwarePath)
@@ -134,8 +193,9 @@ void MainWindow::rememberChoices() const
         return;
     RememberedChoices{form->comboBoxPortName->currentText(), form->comboBoxBaudrate->currentText(),
                       form->comboBoxParity->currentText(),   form->comboBoxDataBit->currentText(),
-                      form->comboBoxStopBit->currentText(),  firmwareFolder,
-                      saveGeometry()}
+                      form->comboBoxStopBit->currentText(),  pacingWord(pacingMenu->pacing()),
+                      firmwareFolder,
+                      logFolder,                             saveGeometry()}
         .save();
 }
 
@@ -150,14 +210,25 @@ void MainWindow::logMessage(const char* format, ...)
 
 // Off the GUI thread the append is posted, never waited for: the GUI thread
 // may itself be waiting for the calling thread (closing the port joins the
-// event thread).
+// event thread). On it, the lines still on their way go first.
 void MainWindow::appendLogLine(const QString& line)
 {
-    if (QThread::currentThread() == thread())
-        form->plainTextEditSend->appendPlainText(line);
-    else
-        QMetaObject::invokeMethod(this, [this, line] { form->plainTextEditSend->appendPlainText(line); },
-                                  Qt::QueuedConnection);
+    if (QThread::currentThread() == thread()) {
+        QStringList lines = logFeed.take(std::numeric_limits<std::size_t>::max()).lines;
+        lines.append(line);
+        form->plainTextEditSend->appendPlainText(lines.join(QLatin1Char('\n')));
+    } else if (logFeed.add(line)) {
+        QMetaObject::invokeMethod(this, &MainWindow::showGatheredLogLines, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::showGatheredLogLines()
+{
+    const PaneFeed::Batch batch = logFeed.take();
+    if (!batch.lines.isEmpty())
+        form->plainTextEditSend->appendPlainText(batch.lines.join(QLatin1Char('\n')));
+    if (batch.more)
+        QMetaObject::invokeMethod(this, &MainWindow::showGatheredLogLines, Qt::QueuedConnection);
 }
 
 void MainWindow::showLabel(InfoLabel label, const QString& text)
@@ -182,8 +253,7 @@ void MainWindow::openPort()
 {
     const QString portName = form->comboBoxPortName->currentText();
     if (portName.isEmpty()) {
-        QMessageBox::information(this, tr("Information"), tr("No avaiable ports"),
-                                 QMessageBox::Ok, QMessageBox::NoButton);
+        showInformation(this, tr("No avaiable ports"));
         qDebug("No avaiable ports");
         return;
     }
@@ -197,14 +267,18 @@ void MainWindow::openPort()
         appendLogLine(QStringLiteral("Adapter: %1").arg(adapter.isEmpty() ? tr("not described by the system") : adapter));
         form->pushButtonOpen->setText(tr("Close Port"));
         session->sendPortOpenNotice();
-        portList->setOpenPort(portName);
         rememberChoices();
         return;
     }
 
+    // The library's code and text as they always were, and below them the
+    // cause in plain words with what helps on this system.
     const QString error = tr("open port error") +
                           QStringLiteral("\n\ncode: %1\nmessage: %2").arg(failure->code).arg(failure->libraryText);
-    QMessageBox::information(this, tr("Information"), error, QMessageBox::Ok, QMessageBox::NoButton);
+    QString why = capitalised(failure->cause) + QLatin1Char('.');
+    if (!failure->hint.isEmpty())
+        why += QLatin1Char(' ') + capitalised(failure->hint) + QLatin1Char('.');
+    showInformation(this, error, QMessageBox::Warning, why);
     form->pushButtonOpen->setText(tr("Open Port"));
     logMessage("Port closed...");
     if (!failure->hint.isEmpty())
@@ -222,15 +296,13 @@ void MainWindow::showPortClosed()
 {
     logMessage("Port closed...");
     form->pushButtonOpen->setText(tr("Open Port"));
-    portList->setOpenPort(QString());
 }
 
 bool MainWindow::refuseWhilePortClosed()
 {
     if (session->isOpen())
         return false;
-    QMessageBox::information(this, tr("Information"), tr("Please open serial port first!"),
-                             QMessageBox::Ok);
+    showInformation(this, tr("Please open serial port first!"));
     qDebug().noquote() << tr("Please open serial port first");
     return true;
 }
@@ -239,16 +311,16 @@ void MainWindow::on_pushButtonSend_clicked()
 {
     if (refuseWhilePortClosed())
         return;
-    runStatus->started(false);
+    runStatus->started(false, pacingMenu->pacing());
     runFirmwarePath = selectedFirmwarePath;
     session->startFlash(selectedFirmwarePath);
 }
 
 void MainWindow::on_pushButtonReset_clicked()
 {
-    if (refuseWhilePortClosed())
+    if (refuseWhilePortClosed() || !confirmFactoryReset(this, session->portName()))
         return;
-    runStatus->started(true);
+    runStatus->started(true, pacingMenu->pacing());
     session->startFactoryReset();
 }
 
@@ -257,24 +329,38 @@ void MainWindow::on_pushButtonCancel_clicked()
     session->cancel();
 }
 
-// While a run is in progress only Cancel is enabled of the buttons that act.
+// While a run is in progress only Cancel is enabled of the buttons that act,
+// and the port and its line settings cannot change under it. Flash needs a
+// file chosen.
 void MainWindow::setRunButtons(bool running)
 {
-    for (QPushButton* button : {form->pushButtonSend, form->pushButtonLoadFirmware, form->pushButtonReset,
-                                form->pushButtonOpen, form->pushButtonClear})
-        button->setEnabled(!running);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             form->pushButtonLoadFirmware, form->pushButtonReset, form->pushButtonOpen, form->pushButtonClear,
+             form->comboBoxPortName, form->comboBoxBaudrate, form->comboBoxParity, form->comboBoxDataBit,
+             form->comboBoxStopBit})
+        control->setEnabled(!running);
+    form->pushButtonSend->setEnabled(!running && !selectedFirmwarePath.isEmpty());
+    pacingMenu->setEnabled(!running);
     form->pushButtonCancel->setEnabled(running);
 }
 
-void MainWindow::showRunStarted()
+// What the last run showed goes: the bar and the block label start afresh.
+void MainWindow::showRunStarted(bool factoryReset)
 {
+    run = RunShown{true, factoryReset, false};
     setRunButtons(true);
+    form->statusBar->clearMessage();
+    verdictBand->clear();
+    screenFit->reveal(*form->pushButtonCancel);
+    form->progressBar->setValue(0);
+    form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));
     showRunProgress();
     runStatusTick.start(kRunStatusIntervalMs);
 }
 
 void MainWindow::showBlockSent(std::uint32_t block, std::uint32_t blockCount)
 {
+    run.blockSent = true;
     runStatus->blockSent(block, blockCount);
     showRunProgress();
 }
@@ -286,10 +372,12 @@ void MainWindow::showRunProgress()
 
 void MainWindow::showRunEnded(const RunResult& result)
 {
+    run.inProgress = false;
     setRunButtons(false);
     runStatusTick.stop();
     const QString sha256 = result.image ? result.image->sha256Hex() : QString();
-    runStatus->ended(result, sha256);
+    verdictBand->showVerdict(runStatus->ended(result, sha256));
+    screenFit->reveal(*verdictBand);
     if (result.image) {
         flashedImagePath = runFirmwarePath;
         flashedImageSha256 = sha256;
@@ -297,13 +385,23 @@ void MainWindow::showRunEnded(const RunResult& result)
 }
 
 // The counters are read now, not when the text was emitted: the bar shows
-// how far the run has got by the time the text is shown.
+// how far the run has got by the time the text is shown. Until a flash run
+// has sent its first block, and during a factory reset, they still describe
+// the run before.
 void MainWindow::OnUpdateReceive(QString str)
 {
+    if (str.isNull()) {
+        const PaneFeed::Batch batch = receiveFeed.take();
+        if (batch.more)
+            emit emitUpdateReceive(QString());
+        if (batch.lines.isEmpty())
+            return;
+        str = batch.lines.join(QLatin1Char('\n'));
+    }
     form->plainTextEditReceive->moveCursor(QTextCursor::End);
     form->plainTextEditReceive->appendPlainText(str);
     const FlashSequence::Progress progress = session->progress();
-    if (progress.blockCount == 0)
+    if (progress.blockCount == 0 || (run.inProgress && (run.factoryReset || !run.blockSent)))
         return;
     form->progressBar->setValue(static_cast<int>(progress.currentBlock * 100u / progress.blockCount));
 }
@@ -313,6 +411,7 @@ void MainWindow::on_pushButtonClear_clicked()
     form->plainTextEditSend->clear();
     form->plainTextEditReceive->clear();
     form->progressBar->setValue(0);
+    verdictBand->clear();
     form->label_FileSize->setText(QStringLiteral("File size:"));
     form->label_TotalBlocks->setText(QStringLiteral("Total memory blocks:"));
     form->label_CurrenBlock->setText(QStringLiteral("Current memory block:"));
@@ -321,14 +420,9 @@ void MainWindow::on_pushButtonClear_clicked()
     QCoreApplication::processEvents();
 }
 
+// A cancelled dialog keeps the earlier choice.
 void MainWindow::on_pushButtonLoadFirmware_clicked()
 {
-    // Each press starts with no file chosen, so a cancelled dialog forgets an
-    // earlier choice.
-    form->labelFirmware_1->setText(QStringLiteral("No file loaded"));
-    selectedFirmwarePath.clear();
-    form->pushButtonSend->setEnabled(false);
-
     const QString chosen = QFileDialog::getOpenFileName(
         this, tr("Open Firmware Files"), firmwareFolder.isEmpty() ? QStringLiteral("/") : firmwareFolder,
         tr("Files (*.bin)"));
@@ -348,6 +442,13 @@ void MainWindow::chooseFirmware(const QString& path)
     selectedFirmwarePath = path;
     firmwareFolder = file.absolutePath();
     form->labelFirmware_1->setText(selectedFirmwarePath);
+    // In the words the run's reading of the file uses, so that the run
+    // confirms them.
+    const QByteArray name = path.toUtf8();
+    form->label_FileSize->setText(formatStatusLine("File: %s \nSize: %llu Bytes", name.constData(),
+                                                   static_cast<unsigned long long>(check.size)));
+    form->label_TotalBlocks->setText(formatStatusLine(
+        "Blocks to transfer: %llu", static_cast<unsigned long long>((check.size + kBlockSize - 1) / kBlockSize)));
     form->pushButtonSend->setEnabled(true);
     rememberChoices();
 }
@@ -355,7 +456,7 @@ void MainWindow::chooseFirmware(const QString& path)
 void MainWindow::refuseFirmware(const QString& reason)
 {
     runStatus->refused(reason);
-    QMessageBox::information(this, tr("Information"), reason, QMessageBox::Ok, QMessageBox::NoButton);
+    showInformation(this, reason);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -376,19 +477,27 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::on_actionSaveLog_triggered()
 {
-    const QString fileName = QFileDialog::getSaveFileName(this, tr("Save Log"), QString(),
-                                                          tr("Text files (*.txt *.log)"));
-    if (fileName.isEmpty())
-        return;
+    const QString fileName = askLogFileName(this, logFolder, session->portName(), QDateTime::currentDateTime());
+    if (!fileName.isEmpty())
+        saveLog(fileName);
+}
+
+void MainWindow::saveLog(const QString& fileName)
+{
     const LogExport log{session->portName(),
                         portList->adapterOf(session->portName()),
+                        pacingWord(pacingMenu->pacing()),
                         flashedImagePath,
                         flashedImageSha256,
                         form->plainTextEditSend->toPlainText(),
                         form->plainTextEditReceive->toPlainText()};
     QString whyNot;
     if (!log.writeTo(fileName, whyNot))
-        QMessageBox::information(this, tr("Information"), tr("The log could not be saved: %1").arg(whyNot));
+        return showInformation(this, tr("The log could not be saved: %1").arg(whyNot), QMessageBox::Warning);
+    logFolder = QFileInfo(fileName).absolutePath();
+    rememberChoices();
+    form->statusBar->showMessage(tr("Log saved to %1").arg(QDir::toNativeSeparators(fileName)),
+                                 kSavedLogMessageMs);
 }
 
 void MainWindow::on_actionAbout_triggered()

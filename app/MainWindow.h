@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PaneFeed.h"
 #include "app/PortList.h"
 #include "session/BoardSession.h"
 
@@ -16,7 +17,10 @@ class MainWindow;
 QT_END_NAMESPACE
 using MainWindowForm = Ui::MainWindow;
 
+class PacingMenu;
 class RunStatus;
+class ScreenFit;
+class VerdictBand;
 
 // The program's one window: the operator's half of one board session. The
 // session owns the serial port and the runs; the window turns the operator's
@@ -56,11 +60,18 @@ public:
     // title says so, and nothing of the session is remembered.
     void showDemo(const QString& port, const QString& firmwarePath);
 
+    // Saves the log into fileName as Save Log does once the file is chosen:
+    // a box says why when it cannot, the status bar where it went when it can.
+    void saveLog(const QString& fileName);
+
 signals:
+    // Shows str in the receive pane, from the event loop; a null str stands
+    // for the lines the session has reported since the last update.
     void emitUpdateReceive(QString str);
 
 protected:
-    // Closing the window mid-run cancels the run; the choices are remembered.
+    // Closing the window mid-run asks first, then cancels the run; the
+    // choices are remembered.
     void closeEvent(QCloseEvent* event) override;
     // A *.bin file dropped on the window is chosen as if picked in the dialog.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -79,6 +90,7 @@ private slots:
     void on_actionSaveLog_triggered();
 
 private:
+    void addPortShortcut();
     void connectSession();
     void openPort();
     void closePort();
@@ -86,27 +98,42 @@ private:
     bool refuseWhilePortClosed();
     void refuseFirmware(const QString& reason);
     void appendLogLine(const QString& line);
+    void showGatheredLogLines();
     void showLabel(InfoLabel label, const QString& text);
     void restoreChoices();
+    void applyPacing(Pacing pacing);
     void rememberChoices() const;
     // The run's effects, on the GUI thread.
     void setRunButtons(bool running);
-    void showRunStarted();
+    void showRunStarted(bool factoryReset);
     void showBlockSent(std::uint32_t block, std::uint32_t blockCount);
     void showRunProgress();
     void showRunEnded(const RunResult& result);
 
     std::unique_ptr<MainWindowForm> form;
+    PaneFeed logFeed;
+    PaneFeed receiveFeed;
     QString selectedFirmwarePath;
     QString firmwareFolder;
+    QString logFolder;
     bool demo = false;
     QString runFirmwarePath;
+    // The run as the window has been told of it so far.
+    struct RunShown
+    {
+        bool inProgress = false;
+        bool factoryReset = false;
+        bool blockSent = false;
+    } run;
     // The image of the last flash run, for a saved log.
     QString flashedImagePath;
     QString flashedImageSha256;
     std::unique_ptr<RunStatus> runStatus;
+    std::unique_ptr<ScreenFit> screenFit;
     QTimer runStatusTick;
     PortList* portList = nullptr;
+    PacingMenu* pacingMenu = nullptr;
+    VerdictBand* verdictBand = nullptr;
     // Last: it goes first, and with it every thread that reports to the window.
     std::unique_ptr<BoardSession> session;
 };

@@ -10,13 +10,17 @@
 #include <vector>
 
 class PortComboBox;
+class QAction;
 
 // Keeps the Port box in step with the ports present: refreshed when its list
 // drops down and whenever the set of ports changes (looked at every 2 s), so
 // an adapter plugged in after the start can be chosen without a restart.
-// The current choice stays while its port is present, a typed name that no
-// port has stays typed, and an open port stays listed even when the system
-// no longer lists it. Each item's tooltip names the adapter.
+//
+// The list never moves the choice: the port chosen, listed or typed, stays
+// in the box when the system stops listing it (an adapter pulled, a port
+// lost or closed), marked as not listed, and is selected again when it comes
+// back. Only an empty choice takes the first port listed. Each item's
+// tooltip names the adapter, as plain text.
 class PortList : public QObject
 {
     Q_OBJECT
@@ -27,8 +31,6 @@ public:
     PortList(PortComboBox& box, Source source, QObject* parent = nullptr);
 
     void refresh();
-    // The port opened last stays listed while it is open; empty for none.
-    void setOpenPort(const QString& name);
     // "description, hardware id" of a listed port, as far as the system knows them.
     QString adapterOf(const QString& name) const;
 
@@ -45,11 +47,13 @@ private:
     };
 
     std::vector<Entry> presentEntries() const;
+    const Entry* listed(const QString& name) const;
     void show(const std::vector<Entry>& entries);
+    void markUnlisted();
 
     PortComboBox& box_;
     const Source source_;
     std::vector<Entry> shown_;
-    QString openPort_;
+    QAction* unlistedMark_;
     QTimer poll_;
 };

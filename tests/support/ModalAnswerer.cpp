@@ -1,7 +1,10 @@
 #include "tests/support/ModalAnswerer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 
 #include <gtest/gtest.h>
@@ -36,13 +39,28 @@ void ModalAnswerer::guardAgainstUnexpectedDialogs()
 void ModalAnswerer::arm()
 {
     fileToChoose_.clear();
+    buttonToPress_ = QMessageBox::NoButton;
+    start();
+}
+
+void ModalAnswerer::armToPress(QMessageBox::StandardButton button)
+{
+    fileToChoose_.clear();
+    buttonToPress_ = button;
     start();
 }
 
 void ModalAnswerer::armToChooseFile(const QString& path)
 {
     fileToChoose_ = path;
+    buttonToPress_ = QMessageBox::NoButton;
     start();
+}
+
+void ModalAnswerer::armToTypeFileName(const QString& name)
+{
+    armToChooseFile(name);
+    typeFileName_ = true;
 }
 
 void ModalAnswerer::start()
@@ -50,9 +68,14 @@ void ModalAnswerer::start()
     if (!pollTimer_.isActive())
         ++armed_;
     answered_ = false;
+    typeFileName_ = false;
     title_.clear();
     text_.clear();
+    informativeText_.clear();
+    icon_ = QMessageBox::NoIcon;
+    defaultButton_ = QMessageBox::NoButton;
     directory_.clear();
+    proposedFile_.clear();
     pollTimer_.start(10);
 }
 
@@ -74,8 +97,16 @@ void ModalAnswerer::answer(QWidget* dialog)
     disarm();
     answered_ = true;
     title_ = dialog->windowTitle();
-    if (auto* box = qobject_cast<QMessageBox*>(dialog))
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
         text_ = box->text();
+        informativeText_ = box->informativeText();
+        icon_ = box->icon();
+        defaultButton_ = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+        if (QAbstractButton* button = box->button(buttonToPress_)) {
+            button->click();
+            return;
+        }
+    }
 
     auto* modalDialog = qobject_cast<QDialog*>(dialog);
     if (!modalDialog) {
@@ -83,13 +114,18 @@ void ModalAnswerer::answer(QWidget* dialog)
         return;
     }
     auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
-    if (fileDialog)
+    if (fileDialog) {
         directory_ = fileDialog->directory().absolutePath();
+        proposedFile_ = fileDialog->selectedFiles().value(0);
+    }
     if (fileDialog && !fileToChoose_.isEmpty()) {
         // selectFile leaves the file name field alone while it has the focus.
         if (QWidget* focused = fileDialog->focusWidget())
             focused->clearFocus();
-        fileDialog->selectFile(fileToChoose_);
+        if (auto* field = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); field && typeFileName_)
+            field->setText(fileToChoose_);
+        else
+            fileDialog->selectFile(fileToChoose_);
         modalDialog->accept(); // QFileDialog's own accept, which checks the file
     }
     // A dialog that refused the choice is cancelled, so the test fails rather

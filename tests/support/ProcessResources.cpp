@@ -13,8 +13,10 @@ double processCpuSeconds()
 
 #else
 #include <time.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 double processCpuSeconds()
@@ -27,5 +29,13 @@ double processCpuSeconds()
 std::size_t countThreads()
 {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
+}
+
+std::size_t residentBytes()
+{
+    std::size_t pages = 0;
+    std::size_t resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 #endif

@@ -10,4 +10,6 @@ double processCpuSeconds();
 #ifndef _WIN32
 // From /proc: the threads the process has right now.
 std::size_t countThreads();
+// From /proc: the bytes of the process's memory resident right now.
+std::size_t residentBytes();
 #endif

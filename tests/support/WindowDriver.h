@@ -68,10 +68,11 @@ public:
 
     void press(const char* button) { widget<QPushButton>(button).click(); }
 
-    // Presses a button that opens a message box and answers it.
-    void pressAndAnswer(const char* button)
+    // Presses a button that opens a message box and answers it: closes it,
+    // or presses the box's button `answer`.
+    void pressAndAnswer(const char* button, QMessageBox::StandardButton answer = QMessageBox::NoButton)
     {
-        answerer.arm();
+        answerer.armToPress(answer);
         press(button);
     }
 
@@ -96,12 +97,12 @@ public:
         return !widget<QPushButton>("pushButtonCancel").isEnabled();
     }
 
-    // Runs the event loop until the run has ended and its buttons are back,
-    // and returns the Action label's last text.
+    // Runs the event loop until the run has ended and its buttons are back
+    // (Flash only with a file chosen), and returns the Action label's last text.
     QString waitForRunEnd()
     {
         processEventsUntil([this] {
-            return actionButtonsEnabled() && !widget<QPushButton>("pushButtonCancel").isEnabled();
+            return widget<QPushButton>("pushButtonOpen").isEnabled() && !widget<QPushButton>("pushButtonCancel").isEnabled();
         });
         return text("label_Action");
     }

@@ -4,12 +4,16 @@
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMenu>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 
 namespace {
 
@@ -22,12 +26,20 @@ protected:
     WindowDriver driver;
 };
 
+// From the keyboard: focus starts in the Port box, and Ctrl+O (the button's
+// tooltip says so) opens and closes the port; Alt+F opens the File menu.
 TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
 {
+    driver.window->show();
+    driver.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
+    auto& portBox = driver.widget<QComboBox>("comboBoxPortName");
+    EXPECT_TRUE(portBox.isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == &portBox);
+    EXPECT_TRUE(driver.widget<QPushButton>("pushButtonOpen").toolTip().endsWith("(Ctrl+O)"));
     driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.selectSetting("comboBoxBaudrate", "14400");
     driver.selectSetting("comboBoxStopBit", "2");
-    driver.press("pushButtonOpen");
+    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
 
     EXPECT_TRUE(driver.portOpen());
     EXPECT_EQ(driver.logLines(),
@@ -39,9 +51,35 @@ TEST_F(PortPanel, OpensWithTheChosenSettingsAndNotifiesTheChipOnce)
     EXPECT_EQ(pty.read(3, 500ms), (std::vector<std::uint8_t>{0x10, 0x05}))
         << "the port-open notice goes out exactly once";
 
-    driver.press("pushButtonOpen");
+    QTest::keyClick(driver.window.get(), Qt::Key_O, Qt::ControlModifier);
     EXPECT_FALSE(driver.portOpen());
     EXPECT_EQ(driver.logLines().last(), "Port closed...");
+
+    QTest::keyClick(driver.window.get(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(processEventsUntil([&] { return driver.widget<QMenu>("menuFile").isVisible(); }));
+}
+
+// After a close or a loss the Port box still names the port that was open,
+// though the system lists another one and not it.
+TEST_F(PortPanel, AClosedOrLostPortStaysChosen)
+{
+    WindowDriver listing([] {
+        SerialPortInfo other{};
+        std::strcpy(other.portName, "ttyS0");
+        return std::vector<SerialPortInfo>{other};
+    });
+    const QString path = QString::fromStdString(pty.slavePath());
+    listing.typePort(path);
+    listing.press("pushButtonOpen");
+    ASSERT_TRUE(listing.portOpen());
+    listing.press("pushButtonOpen");
+    ASSERT_EQ(listing.widget<QComboBox>("comboBoxPortName").currentText(), path);
+
+    listing.press("pushButtonOpen");
+    ASSERT_TRUE(listing.portOpen());
+    pty.hangUp();
+    ASSERT_TRUE(processEventsUntil([&] { return !listing.portOpen(); }));
+    EXPECT_EQ(listing.widget<QComboBox>("comboBoxPortName").currentText(), path);
 }
 
 TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
@@ -60,6 +98,7 @@ TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
     EXPECT_TRUE(TtyLineView::ofSlaveOf(pty.masterFd()).extraStopBit);
 }
 
+// The library's code and text, then the cause in plain words, as a warning.
 TEST_F(PortPanel, AMissingPortIsReportedAndLeftClosed)
 {
     driver.typePort("/dev/orvanne-no-such-port");
@@ -67,6 +106,9 @@ TEST_F(PortPanel, AMissingPortIsReportedAndLeftClosed)
     ASSERT_TRUE(driver.answerer.answered());
     EXPECT_EQ(driver.answerer.title(), "Information");
     EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 12\nmessage: not exist error");
+    EXPECT_EQ(driver.answerer.informativeText(), "No such port: unplugged, or a wrong name.");
+    EXPECT_EQ(driver.answerer.icon(), QMessageBox::Warning);
+    EXPECT_EQ(driver.widget<QComboBox>("comboBoxPortName").currentText(), "/dev/orvanne-no-such-port");
     EXPECT_FALSE(driver.portOpen());
     EXPECT_EQ(driver.logLines(), QStringList{"Port closed..."});
 }
@@ -79,6 +121,8 @@ TEST_F(PortPanel, APortHeldElsewhereIsReportedAsAccessDenied)
     driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.pressAndAnswer("pushButtonOpen");
     EXPECT_EQ(driver.answerer.text(), "open port error\n\ncode: 6\nmessage: access denied error");
+    EXPECT_TRUE(driver.answerer.informativeText().startsWith("Access denied: another program may hold the port"));
+    EXPECT_TRUE(driver.answerer.informativeText().contains("dialout"));
     EXPECT_TRUE(driver.logLines().last().contains("dialout")) << "a new Linux user learns how to get access";
 }
 
