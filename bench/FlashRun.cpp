@@ -79,7 +79,7 @@ int main(int argc, char** argv)
     QFile firmware(firmwarePath);
     if (!firmware.open(QIODevice::WriteOnly))
         return 1;
-    firmware.write(QByteArray(kBlocks * 256, '\x3C'));
+    firmware.write(QByteArray(kBlocks * 256, '\x00'));
     firmware.close();
 
     ChipSimulator chip;
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     const double totalMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
 
     const ChipRecord record = chip.record();
-    if (record.image != std::vector<std::uint8_t>(kBlocks * 256, 0x3C)) {
+    if (record.image != std::vector<std::uint8_t>(kBlocks * 256, 0x00)) {
         std::fprintf(stderr, "the chip received a different image\n");
         return 1;
     }

@@ -1,25 +1,30 @@
 #pragma once
 
+#include "flash/DialogueSettings.h"
 #include "session/LineSettings.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
 #include <optional>
 
 // What the command line asks for, checked: every value in range, every port
-// named once, the firmware file present.
+// named once, the firmware file and any job file present and readable.
 struct CommandLine
 {
-    enum class Command { List, Flash, Reset };
+    enum class Command { List, Flash, Reset, Station };
 
     Command command = Command::List;
-    QString firmwarePath; // flash only
-    QStringList ports;    // flash and reset: at least one
+    QString firmwarePath; // flash and station: FILE, or the job's image
+    QStringList ports;    // flash, reset and station: at least one
     LineSettings line;
-    std::chrono::milliseconds replyDeadline{0};
-    QString recordPath; // empty: no record is kept
+    DialogueSettings dialogue;
+    QString jobName;                      // empty without --job
+    std::optional<QString> expectedSha256; // lower case; from --expect-sha256 or the job
+    QString recordPath;                   // empty: no record is kept
+    QString station;
+    QString operatorName;
+    bool keepGoing = false;
     bool json = false;
     bool verbose = false;
 };

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 int wakeRead = -1;
 int wakeWrite = -1;

@@ -2,25 +2,31 @@
 
 #include "cli/ProgressView.h"
 
-#include <optional>
-
-class QJsonObject;
+#include <QJsonObject>
 
 // One JSON object per line and event, for machines: "event" (start,
-// progress, done, failed), "port", "block", "blocks" and "elapsed_ms"; a
-// start also names the image ("image", "bytes", "sha256"), an end gives
-// "result" and "reason".
+// progress, done, failed, cancelled, waiting), "port", "block", "blocks" and
+// "elapsed_ms"; a start also names the image ("image", "bytes", "sha256")
+// and the "pacing"; an end gives "result" and "reason"; a station's events
+// give the port's "board" number and its "passed", "failed" and "cancelled"
+// counts, and "waiting" says what for ("for"). Last comes {"event":
+// "summary", "passed", "failed", "cancelled", "ports": [{"port", "passed",
+// "failed", "cancelled"}, ...]}.
 class JsonProgressView final : public ProgressView
 {
 public:
-    void showImage(const ImageFacts& image) override;
+    explicit JsonProgressView(bool station) : station_(station) {}
+
+    void showRun(const std::optional<ImageFacts>& image, const DialogueSettings& dialogue) override;
     void started(const Boards& boards, std::size_t index) override;
     void progressed(const Boards& boards, std::size_t index) override;
     void finished(const Boards& boards, std::size_t index) override;
-    void batchEnded(const Boards&) override {}
+    void waiting(const Boards& boards, std::size_t index) override;
+    void ended(const Boards& boards) override;
 
 private:
-    static void print(const QString& event, const BoardProgress& board, QJsonObject fields);
+    void print(const QString& event, const BoardProgress& board, QJsonObject fields) const;
 
-    std::optional<ImageFacts> image_;
+    const bool station_;
+    QJsonObject runFields_;
 };

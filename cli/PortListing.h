@@ -7,6 +7,6 @@
 
 #include <vector>
 
-// The list command: one port per line (name, adapter, hardware id), or a
-// JSON array of objects with those three fields.
+// The list command: one port per line (name, adapter, hardware id, adapter
+// serial number), or a JSON array of objects with those four fields.
 void printPortList(const std::vector<SerialPortInfo>& present, bool json);

@@ -2,6 +2,22 @@
 
 #include <QStringList>
 
+void RunTally::count(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Completed: ++passed; break;
+    case RunOutcome::Cancelled: ++cancelled; break;
+    default: ++failed; break;
+    }
+}
+
+void RunTally::add(const RunTally& other)
+{
+    passed += other.passed;
+    failed += other.failed;
+    cancelled += other.cancelled;
+}
+
 unsigned int percentDone(const BoardProgress& board)
 {
     if (board.result && board.result->outcome == RunOutcome::Completed)
@@ -32,9 +48,20 @@ QString resultName(RunOutcome outcome)
     return QStringLiteral("failed");
 }
 
-QString resultWord(RunOutcome outcome)
+QString resultWord(RunOutcome outcome, bool station)
 {
-    return outcome == RunOutcome::Completed ? QStringLiteral("OK") : QStringLiteral("FAILED");
+    if (outcome == RunOutcome::Cancelled)
+        return QStringLiteral("CANCELLED");
+    if (outcome == RunOutcome::Completed)
+        return station ? QStringLiteral("PASS") : QStringLiteral("OK");
+    return station ? QStringLiteral("FAIL") : QStringLiteral("FAILED");
+}
+
+QString pacingText(const DialogueSettings& dialogue)
+{
+    if (dialogue.pacing == Pacing::Protocol)
+        return QStringLiteral("protocol pacing");
+    return QStringLiteral("acknowledged pacing, min gap %1 ms").arg(dialogue.minimumGap.count());
 }
 
 QString imageLine(const ImageFacts& image)
@@ -46,18 +73,38 @@ QString imageLine(const ImageFacts& image)
         .arg(image.sha256);
 }
 
-QString batchSummary(const std::vector<BoardProgress>& boards)
+namespace {
+
+QString tallyText(const RunTally& tally)
 {
+    return QStringLiteral("%1 passed, %2 failed, %3 cancelled").arg(tally.passed).arg(tally.failed).arg(tally.cancelled);
+}
+
+} // namespace
+
+QString summaryText(const std::vector<BoardProgress>& boards, bool station)
+{
+    RunTally total;
     QStringList failed;
+    QStringList cancelled;
+    QStringList perPort;
     for (const BoardProgress& board : boards) {
-        if (!board.result || board.result->outcome != RunOutcome::Completed)
+        total.add(board.tally);
+        if (board.tally.failed > 0)
             failed.append(board.port);
+        if (board.tally.cancelled > 0)
+            cancelled.append(board.port);
+        perPort.append(board.port + ": " + tallyText(board.tally));
     }
-    const qsizetype total = static_cast<qsizetype>(boards.size());
-    if (failed.isEmpty())
-        return total == 1 ? QStringLiteral("The board is OK.") : QStringLiteral("All %1 boards OK.").arg(total);
-    return QStringLiteral("%1 of %2 boards OK; FAILED: %3.")
-        .arg(total - failed.size())
-        .arg(total)
-        .arg(failed.join(QStringLiteral(", ")));
+    if (station)
+        return QStringLiteral("%1 boards: %2 (%3).").arg(total.total()).arg(tallyText(total), perPort.join("; "));
+    const qsizetype count = static_cast<qsizetype>(boards.size());
+    if (total.passed == count)
+        return count == 1 ? QStringLiteral("The board is OK.") : QStringLiteral("All %1 boards OK.").arg(count);
+    QString text = QStringLiteral("%1 of %2 boards OK").arg(total.passed).arg(count);
+    if (!failed.isEmpty())
+        text += QStringLiteral("; FAILED: ") + failed.join(QStringLiteral(", "));
+    if (!cancelled.isEmpty())
+        text += QStringLiteral("; CANCELLED: ") + cancelled.join(QStringLiteral(", "));
+    return text + QLatin1Char('.');
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/RunFacts.h"
+#include "flash/DialogueSettings.h"
 #include "session/ClockText.h"
 
 #include <QString>
@@ -21,11 +22,15 @@ QString timesText(const BoardProgress& board, const QString& separator);
 // port-lost, cancelled, image-refused, failed.
 QString resultName(RunOutcome outcome);
 
-// "OK" or "FAILED" (also a cancelled run: it did not complete).
-QString resultWord(RunOutcome outcome);
+// "OK", "FAILED" or "CANCELLED"; a station says "PASS" and "FAIL".
+QString resultWord(RunOutcome outcome, bool station = false);
+
+// "protocol pacing", or "acknowledged pacing, min gap 5 ms".
+QString pacingText(const DialogueSettings& dialogue);
 
 // "Image <path>: <n> bytes, <m> blocks, SHA-256 <hex>".
 QString imageLine(const ImageFacts& image);
 
-// "All 8 boards OK." or "3 of 4 boards OK; FAILED: ttyUSB2."
-QString batchSummary(const std::vector<BoardProgress>& boards);
+// A batch: "All 8 boards OK." or "2 of 4 boards OK; FAILED: ttyUSB2; CANCELLED: ttyUSB3."
+// A station: "12 boards: 11 passed, 1 failed, 0 cancelled (ttyUSB0: 6 passed, ...)."
+QString summaryText(const std::vector<BoardProgress>& boards, bool station);

@@ -1,58 +1,59 @@
 #include "cli/RunRecord.h"
 
-#include "cli/ProgressText.h"
+#include "cli/Console.h"
+#include "session/PrintableText.h"
 
-#include <QStringList>
+#include <QCoreApplication>
 
 namespace {
 
-const char* const kHeader =
-    "time,port,adapter,hardware_id,image,sha256,bytes,blocks,result,reason,duration_ms\r\n";
-
-// A field as CSV carries it: quoted, with its quotes doubled, when it holds a
-// separator, a quote or a line break.
-QString csvField(QString text)
+std::optional<RunRecordFile> fileOf(const CommandLine& commandLine)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    if (commandLine.recordPath.isEmpty())
+        return std::nullopt;
+    return RunRecordFile(commandLine.recordPath);
 }
 
 } // namespace
 
-bool RunRecord::open(const QString& path, QString& error)
+RunRecord::RunRecord(const CommandLine& commandLine, std::optional<ImageFacts> image)
+    : commandLine_(commandLine), image_(std::move(image)), file_(fileOf(commandLine))
 {
-    std::string reason;
-    if (file_.open(path.toUtf8().toStdString(), reason))
+}
+
+bool RunRecord::check() const
+{
+    QString error;
+    if (!file_ || file_->check(image_ ? image_->path : QString(), error))
         return true;
-    error = QString::fromLocal8Bit(reason.c_str());
+    printError(QStringLiteral("%1: --record: cannot write to \"%2\": %3\n")
+                   .arg(QCoreApplication::applicationName(), commandLine_.recordPath, printableText(error)));
     return false;
 }
 
-bool RunRecord::append(const QDateTime& startedAt, const BoardProgress& board, const PortIdentity& identity,
-                       const std::optional<ImageFacts>& image, QString& error)
+void RunRecord::append(const QString& port, const PortIdentity& adapter, const QDateTime& start, const QDateTime& end,
+                       const RunResult& result)
 {
-    const QStringList fields{
-        startedAt.toUTC().toString(Qt::ISODateWithMs),
-        board.port,
-        identity.adapterName,
-        identity.hardwareId,
-        image ? image->path : QString(),
-        image ? image->sha256 : QString(),
-        image ? QString::number(image->bytes) : QString(),
-        image ? QString::number(image->blockCount) : QString(),
-        resultName(board.result->outcome),
-        board.result->reason,
-        QString::number(board.elapsed.count()),
-    };
-    QStringList row;
-    for (const QString& field : fields)
-        row.append(csvField(field));
-    std::string reason;
-    if (file_.append(kHeader, (row.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8().toStdString(), reason))
-        return true;
-    error = QString::fromLocal8Bit(reason.c_str());
-    return false;
+    if (!file_)
+        return;
+    RecordedRun run;
+    run.start = start;
+    run.end = end;
+    run.factoryReset = !image_;
+    run.outcome = result.outcome;
+    run.reason = result.reason;
+    run.port = port;
+    run.adapter = adapter;
+    run.image = image_;
+    run.job = commandLine_.jobName;
+    run.station = commandLine_.station;
+    run.operatorName = commandLine_.operatorName;
+    run.dialogue = commandLine_.dialogue;
+    QString error;
+    if (file_->append(run, error))
+        return;
+    printError(QStringLiteral("%1: the run on %2 could not be recorded in %3: %4\n")
+                   .arg(QCoreApplication::applicationName(), printableText(port), commandLine_.recordPath,
+                        printableText(error)));
+    failed_ = true;
 }

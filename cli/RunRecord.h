@@ -1,29 +1,35 @@
 #pragma once
 
-#include "cli/LockedAppendFile.h"
-#include "cli/PortListing.h"
-#include "cli/RunFacts.h"
+#include "cli/CommandLine.h"
+#include "session/RunRecordFile.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <optional>
 
-// The CSV file that traces every flashed board: one row per port and run
-// (start time in ISO 8601 UTC, port, adapter name, hardware id, image path,
-// SHA-256, bytes, blocks, result, reason, duration in ms), under a header
-// written when the file is new. Runs of other processes may append to the
-// same file at the same time; rows never interleave.
+// Where a command's runs are traced: the file named by --record, if any,
+// with what every row of the command shares (image, job, station, operator,
+// pacing). Main thread only.
 class RunRecord
 {
 public:
-    // Opens or creates the file; error says why it cannot be.
-    bool open(const QString& path, QString& error);
+    RunRecord(const CommandLine& commandLine, std::optional<ImageFacts> image);
 
-    // image is empty for a factory reset.
-    bool append(const QDateTime& startedAt, const BoardProgress& board, const PortIdentity& identity,
-                const std::optional<ImageFacts>& image, QString& error);
+    // Before any board is flashed: whether the rows can be written. Says why
+    // not on standard error.
+    bool check() const;
+
+    // One board's run. A row that cannot be written is said on standard
+    // error and makes failed() true: a board that cannot be traced must not
+    // pass as a success.
+    void append(const QString& port, const PortIdentity& adapter, const QDateTime& start, const QDateTime& end,
+                const RunResult& result);
+    bool failed() const { return failed_; }
 
 private:
-    LockedAppendFile file_;
+    const CommandLine& commandLine_;
+    const std::optional<ImageFacts> image_;
+    const std::optional<RunRecordFile> file_;
+    bool failed_ = false;
 };

@@ -11,28 +11,40 @@ namespace {
 const char* const kCursorUpLines = "\x1b[%1A";
 const char* const kEraseLine = "\r\x1b[2K";
 
-QString stateText(const BoardProgress& board)
-{
-    if (board.result) {
-        return QStringLiteral("%1  %2  %3")
-            .arg(resultWord(board.result->outcome).leftJustified(6), board.result->reason, clockText(board.elapsed));
-    }
-    const QString times = timesText(board, QStringLiteral("  "));
-    if (board.blockCount == 0)
-        return QStringLiteral("factory reset  ") + times;
-    const int countWidth = static_cast<int>(QString::number(board.blockCount).size());
-    return QStringLiteral("block %1/%2  %3%  ")
-               .arg(board.block, countWidth)
-               .arg(board.blockCount)
-               .arg(percentDone(board), 3)
-        + times;
-}
-
 } // namespace
 
-void TerminalProgressView::showImage(const ImageFacts& image)
+QString TerminalProgressView::stateText(const BoardProgress& board) const
 {
-    printOut(imageLine(image) + '\n');
+    QString text;
+    if (station_ && board.boardNumber > 0)
+        text = QStringLiteral("#%1  ").arg(board.boardNumber);
+    if (board.result) {
+        text += QStringLiteral("%1  %2  %3")
+                    .arg(resultWord(board.result->outcome, station_).leftJustified(6), board.result->reason,
+                         clockText(board.elapsed));
+    } else if (board.waitingFor.isEmpty()) {
+        const QString times = timesText(board, QStringLiteral("  "));
+        if (board.blockCount == 0) {
+            text += QStringLiteral("factory reset  ") + times;
+        } else {
+            const int countWidth = static_cast<int>(QString::number(board.blockCount).size());
+            text += QStringLiteral("block %1/%2  %3%  ")
+                        .arg(board.block, countWidth)
+                        .arg(board.blockCount)
+                        .arg(percentDone(board), 3)
+                    + times;
+        }
+    }
+    if (!station_)
+        return text;
+    if (!board.waitingFor.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("  -  ")) + QStringLiteral("waiting for ") + board.waitingFor;
+    return text + QStringLiteral("  [%1 passed, %2 failed]").arg(board.tally.passed).arg(board.tally.failed);
+}
+
+void TerminalProgressView::showRun(const std::optional<ImageFacts>& image, const DialogueSettings& dialogue)
+{
+    printOut((image ? imageLine(*image) + QStringLiteral(", ") : QString()) + pacingText(dialogue) + '\n');
 }
 
 void TerminalProgressView::started(const Boards& boards, std::size_t)
@@ -50,15 +62,20 @@ void TerminalProgressView::finished(const Boards& boards, std::size_t)
     redraw(boards, true);
 }
 
+void TerminalProgressView::waiting(const Boards& boards, std::size_t)
+{
+    redraw(boards, true);
+}
+
 void TerminalProgressView::refresh(const Boards& boards)
 {
     redraw(boards, true);
 }
 
-void TerminalProgressView::batchEnded(const Boards& boards)
+void TerminalProgressView::ended(const Boards& boards)
 {
     redraw(boards, false);
-    printOut(batchSummary(boards) + '\n');
+    printOut(summaryText(boards, station_) + '\n');
 }
 
 void TerminalProgressView::redraw(const Boards& boards, bool cutToWidth)

@@ -74,10 +74,18 @@ struct RunEnded
     RunResult result;
 };
 
+// A chip answered a boot-mode request: one that FlashDialogue::probe() sent,
+// or the one a run started for the next chip waited for. On a production
+// line that is a board put in place.
+struct ChipAnswered
+{
+};
+
 // The port went away and is closed now; any run on it has ended first.
 struct PortClosed
 {
     QString portName;
 };
 
-using DialogueReport = std::variant<LogLine, LabelText, ReceivedText, RunStarted, BlockSent, RunEnded, PortClosed>;
+using DialogueReport =
+    std::variant<LogLine, LabelText, ReceivedText, RunStarted, BlockSent, RunEnded, ChipAnswered, PortClosed>;

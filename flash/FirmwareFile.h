@@ -17,6 +17,7 @@ enum class ImageRefusal {
     Empty,          // no block to send
     ShortRead,      // the file shrank while it was read
     NoMemory,
+    NotRawImage,    // Intel HEX, S-records, ELF or other text: flashed raw it would brick the board
 };
 
 // A firmware file read for a run: the image, or why there is none.
@@ -33,12 +34,13 @@ struct ImageLoad
 
 // Reads the whole file at path. Nothing can block: the file is opened
 // without waiting for a writer and refused unless that very open file is a
-// regular one.
+// regular one. A file whose first bytes show another format than a raw
+// image is refused with the way to convert it.
 ImageLoad loadFirmwareImage(const QString& path);
 
-// Whether path may be chosen as a firmware file, judged from what the file
-// system says of it without opening it. The file is read only when a run
-// starts.
+// Whether path may be chosen as a firmware file: the same refusals as
+// loadFirmwareImage, judged on the file's first kContentSampleBytes. Called
+// when the operator chooses a file; the whole file is read when a run starts.
 struct FirmwareFileCheck
 {
     QString refusal;        // empty when acceptable
@@ -46,3 +48,7 @@ struct FirmwareFileCheck
     bool acceptable() const { return refusal.isEmpty(); }
 };
 FirmwareFileCheck checkFirmwareFile(const QString& path);
+
+// How much of a file's start tells its format: a header, or a few lines of
+// text. Load and choice judge the same bytes, so they never disagree.
+constexpr std::size_t kContentSampleBytes = 4096;

@@ -75,14 +75,7 @@ FlashDialogue::Step FlashDialogue::startFlash(const ImageLoad& load)
 
 FlashDialogue::Step FlashDialogue::startFlash(std::shared_ptr<const FirmwareImage> image)
 {
-    Step step;
-    if (running_ || !image)
-        return step;
-    beginRun(step, false);
-    image_ = std::move(image);
-    blockCount_ = image_->blockCount();
-    requestBootMode(step);
-    return step;
+    return startFlashOf(std::move(image), false);
 }
 
 FlashDialogue::Step FlashDialogue::startFactoryReset()
@@ -92,6 +85,34 @@ FlashDialogue::Step FlashDialogue::startFactoryReset()
         return step;
     announce(step, QStringLiteral("Restoring factory settings..."));
     beginRun(step, true);
+    requestBootMode(step);
+    return step;
+}
+
+FlashDialogue::Step FlashDialogue::probe()
+{
+    Step step = stepOfRun();
+    if (running_)
+        return step;
+    probing_ = true;
+    step.frame.assign(BootModeRequest.begin(), BootModeRequest.end());
+    return step;
+}
+
+FlashDialogue::Step FlashDialogue::startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image)
+{
+    return startFlashOf(std::move(image), true);
+}
+
+FlashDialogue::Step FlashDialogue::startFlashOf(std::shared_ptr<const FirmwareImage> image, bool awaitingChip)
+{
+    Step step;
+    if (running_ || !image)
+        return step;
+    beginRun(step, false);
+    image_ = std::move(image);
+    blockCount_ = image_->blockCount();
+    awaitingChip_ = awaitingChip;
     requestBootMode(step);
     return step;
 }
@@ -136,7 +157,7 @@ FlashDialogue::Step FlashDialogue::written(std::uint64_t ticket, bool whole, Tim
         fail(step, RunOutcome::Failed, writeFailedText());
         return step;
     }
-    replyDue_ = now + pauseAfterWrite_ + runSettings_.replyDeadline;
+    replyDue_ = now + pauseAfterWrite_ + (awaitingChip_ ? kChipProbeInterval : runSettings_.replyDeadline);
     if (blockInFlight_) {
         if (currentBlock_ == 1)
             firstBlockWrittenAt_ = now;
@@ -179,8 +200,12 @@ FlashDialogue::Step FlashDialogue::timePassed(TimePoint now)
             react(step, *piece, replyTaken, now);
         }
     }
-    if (running_ && replyDue_ && now >= *replyDue_)
-        fail(step, RunOutcome::NoAnswer, QStringLiteral("No answer from the chip ") + awaitedText());
+    if (running_ && replyDue_ && now >= *replyDue_) {
+        if (awaitingChip_)
+            writeFrame(step, {BootModeRequest.begin(), BootModeRequest.end()}, Awaiting::BootReady, kAfterBootModeRequest);
+        else
+            fail(step, RunOutcome::NoAnswer, QStringLiteral("No answer from the chip ") + awaitedText());
+    }
     return step;
 }
 
@@ -212,6 +237,8 @@ void FlashDialogue::beginRun(Step& step, bool factoryReset)
     step.run = ++runNumber_;
     runSettings_ = settings_;
     restarts_ = 0;
+    probing_ = false;
+    awaitingChip_ = false;
     firstBlockWrittenAt_.reset();
     lastBlockAcknowledgedAt_.reset();
     blocksAcknowledged_ = 0;
@@ -266,6 +293,10 @@ void FlashDialogue::react(Step& step, const ReplyAssembler::Piece& piece, bool& 
         step.reports.push_back(LogLine{QStringLiteral("Ignored reply %1: it came in one read with the reply taken before it").arg(code)});
         return;
     }
+    if (!running_ && probing_ && piece.code == ReplyCode::BootReady) {
+        step.reports.push_back(ChipAnswered{});
+        return;
+    }
     if (!isAwaited(piece.code)) {
         QString why = QStringLiteral("no run in progress");
         if (running_)
@@ -303,6 +334,10 @@ bool FlashDialogue::isAwaited(ReplyCode code) const
 void FlashDialogue::take(Step& step, ReplyCode code, TimePoint now)
 {
     replyDue_.reset();
+    if (awaitingChip_) {
+        awaitingChip_ = false;
+        step.reports.push_back(ChipAnswered{});
+    }
     if (code == ReplyCode::BootExited) {
         const QString text = QStringLiteral("Flashing completed.");
         announce(step, text);

@@ -43,6 +43,8 @@ public:
     // How long a received beginning of an acknowledgement waits for its rest
     // before it is shown as unrecognised bytes.
     static constexpr std::chrono::milliseconds kReplyCompletionWait{100};
+    // How often a run waiting for the next chip asks for boot mode.
+    static constexpr std::chrono::milliseconds kChipProbeInterval{1000};
 
     // What the driver does next, in this order: deliver the reports; write
     // the frame, if there is one, and tell written() whether it went out
@@ -66,6 +68,18 @@ public:
     Step startFlash(const ImageLoad& load);
     Step startFlash(std::shared_ptr<const FirmwareImage> image);
     Step startFactoryReset();
+
+    // For a production line, where boards come and go on one port. Between
+    // runs, probe() asks with one boot-mode request whether a chip is there;
+    // a chip that answers is reported as ChipAnswered and left in boot mode.
+    // Nothing is sent while a run is in progress.
+    Step probe();
+    // A flash run for the next chip to come: it asks for boot mode every
+    // kChipProbeInterval, with no deadline, until a chip answers; that answer
+    // is reported as ChipAnswered and the run goes on as any other. Until
+    // then only a cancel or a lost port ends it.
+    Step startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image);
+
     // Ends a run in progress at once; nothing more is written to the chip.
     Step cancel();
     // The port went away (an adapter pulled, a peer gone).
@@ -101,6 +115,7 @@ private:
     enum class Awaiting { Nothing, BootReady, BlockWritten, TransferEnded, BootExited, FactoryResetDone };
 
     Step stepOfRun() const;
+    Step startFlashOf(std::shared_ptr<const FirmwareImage> image, bool awaitingChip);
     void beginRun(Step& step, bool factoryReset);
     void requestBootMode(Step& step);
     void endRun(Step& step, RunOutcome outcome, const QString& reason);
@@ -135,6 +150,8 @@ private:
     std::chrono::milliseconds pauseAfterWrite_{0};
     bool blockInFlight_ = false;   // the frame being written is a block
     unsigned int restarts_ = 0;
+    bool probing_ = false;      // probe() asked since the last run began
+    bool awaitingChip_ = false; // the run waits for the next chip
 
     std::shared_ptr<const FirmwareImage> image_;
     std::uint32_t currentBlock_ = 1;

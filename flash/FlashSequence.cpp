@@ -51,6 +51,18 @@ void FlashSequence::startFactoryReset()
     carryOut(dialogue_.startFactoryReset(), lock);
 }
 
+void FlashSequence::probe()
+{
+    Lock lock(mutex_);
+    carryOut(dialogue_.probe(), lock);
+}
+
+void FlashSequence::startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image)
+{
+    Lock lock(mutex_);
+    carryOut(dialogue_.startFlashOnNextChip(std::move(image)), lock);
+}
+
 void FlashSequence::cancel()
 {
     Lock lock(mutex_);

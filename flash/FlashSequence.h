@@ -56,6 +56,9 @@ public:
     void startFlash(const ImageLoad& load);
     void startFlash(std::shared_ptr<const FirmwareImage> image);
     void startFactoryReset();
+    // See FlashDialogue::probe() and startFlashOnNextChip().
+    void probe();
+    void startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image);
     // Ends a run in progress at once; nothing more is written to the chip.
     void cancel();
     void portLost(const QString& portName);

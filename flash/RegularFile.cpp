@@ -1,8 +1,9 @@
 #include "flash/RegularFile.h"
 
+#include <algorithm>
 #include <new>
 
-RegularFileRead readWholeFile(std::uint64_t size, std::uint64_t sizeLimit,
+RegularFileRead readWholeFile(std::uint64_t size, std::uint64_t sizeLimit, std::uint64_t readLimit,
                               const std::function<std::size_t(std::uint8_t* buffer, std::size_t n)>& readSome)
 {
     RegularFileRead result;
@@ -12,7 +13,7 @@ RegularFileRead readWholeFile(std::uint64_t size, std::uint64_t sizeLimit,
         return result;
     }
     try {
-        result.bytes.resize(static_cast<std::size_t>(size));
+        result.bytes.resize(static_cast<std::size_t>(std::min(size, readLimit)));
     } catch (const std::bad_alloc&) {
         result.status = RegularFileRead::Status::NoMemory;
         return result;

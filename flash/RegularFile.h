@@ -21,12 +21,14 @@ struct RegularFileRead
 };
 
 // Opens path for reading without waiting for a writer, and reads the file
-// only when that open file is a regular one of at most sizeLimit bytes.
-// Implemented per operating system.
-RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit);
+// only when that open file is a regular one of at most sizeLimit bytes: all
+// of it, or its first readLimit bytes when it is longer. Implemented per
+// operating system.
+RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit,
+                                std::uint64_t readLimit = UINT64_MAX);
 
-// Reads an open regular file of the given size: readSome reads at most n
-// bytes into its buffer and returns how many, 0 at the end or on an error.
-// What the per-system readers share.
-RegularFileRead readWholeFile(std::uint64_t size, std::uint64_t sizeLimit,
+// Reads an open regular file of the given size, or its first readLimit
+// bytes: readSome reads at most n bytes into its buffer and returns how many,
+// 0 at the end or on an error. What the per-system readers share.
+RegularFileRead readWholeFile(std::uint64_t size, std::uint64_t sizeLimit, std::uint64_t readLimit,
                               const std::function<std::size_t(std::uint8_t* buffer, std::size_t n)>& readSome);

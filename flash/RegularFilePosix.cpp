@@ -44,7 +44,7 @@ private:
 
 } // namespace
 
-RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit)
+RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit, std::uint64_t readLimit)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer. The type is then
     // judged on this descriptor, so a path swapped after a check cannot slip
@@ -59,7 +59,7 @@ RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit)
         refused.kind = kindOf(status.st_mode);
         return refused;
     }
-    return readWholeFile(static_cast<std::uint64_t>(status.st_size), sizeLimit,
+    return readWholeFile(static_cast<std::uint64_t>(status.st_size), sizeLimit, readLimit,
                          [fd = file.get()](std::uint8_t* buffer, std::size_t n) -> std::size_t {
                              ssize_t got;
                              do {

@@ -25,7 +25,7 @@ private:
 
 } // namespace
 
-RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit)
+RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit, std::uint64_t readLimit)
 {
     // By its wide name, so that any letter of a path can be read. A pipe or a
     // device opens without waiting and is refused by its type.
@@ -43,7 +43,7 @@ RegularFileRead readRegularFile(const QString& path, std::uint64_t sizeLimit)
     }
     if (!GetFileSizeEx(file.get(), &size))
         return refused;
-    return readWholeFile(static_cast<std::uint64_t>(size.QuadPart), sizeLimit,
+    return readWholeFile(static_cast<std::uint64_t>(size.QuadPart), sizeLimit, readLimit,
                          [handle = file.get()](std::uint8_t* buffer, std::size_t n) -> std::size_t {
                              constexpr std::size_t kMaxRequest = 1u << 30;
                              DWORD got = 0;

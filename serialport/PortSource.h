@@ -9,6 +9,7 @@ struct RawPortTexts {
     std::string portName;
     std::string hardwareId; // the first one when the system gives several
     std::string friendlyName;
+    std::string serialNumber = {}; // a USB device's own serial number; empty when it reports none
 };
 
 // The present ports in the system's order; each platform provides its own.

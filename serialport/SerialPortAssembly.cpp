@@ -40,6 +40,7 @@ SerialPortInfo assembleSerialPortInfo(const RawPortTexts& raw)
     copyTextField(info.portName, raw.portName.c_str());
     copyTextField(info.hardwareId, raw.hardwareId.c_str());
     copyTextField(info.description, raw.friendlyName.c_str());
+    copyTextField(info.serialNumber, raw.serialNumber.c_str());
 
     shortenUsbId(info.hardwareId);
     char adapterName[256] = "";

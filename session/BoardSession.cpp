@@ -86,6 +86,17 @@ void BoardSession::startFactoryReset()
     sequence_->startFactoryReset();
 }
 
+void BoardSession::probe()
+{
+    sequence_->probe();
+}
+
+void BoardSession::startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image)
+{
+    port_.discardInput();
+    sequence_->startFlashOnNextChip(std::move(image));
+}
+
 void BoardSession::cancel()
 {
     sequence_->cancel();
@@ -112,6 +123,7 @@ void BoardSession::report(const DialogueReport& report)
         void operator()(const RunStarted& started) { emit session.runStarted(started.factoryReset); }
         void operator()(const BlockSent& sent) { emit session.blockSent(sent.block, sent.blockCount); }
         void operator()(const RunEnded& ended) { emit session.runEnded(ended.result); }
+        void operator()(const ChipAnswered&) { emit session.chipAnswered(); }
         void operator()(const PortClosed& closed) { emit session.portLost(closed.portName); }
     };
     std::visit(Emitter{*this}, report);

@@ -67,6 +67,14 @@ public:
     // The same with an image read beforehand (one file for many boards).
     void startFlash(std::shared_ptr<const FirmwareImage> image);
     void startFactoryReset();
+
+    // For a production line, where boards come and go on the port: asks
+    // once whether a chip is there (chipAnswered() if one answers), or
+    // starts a flash run that waits for the next chip to answer (then
+    // chipAnswered(), and the run goes on). See FlashDialogue.
+    void probe();
+    void startFlashOnNextChip(std::shared_ptr<const FirmwareImage> image);
+
     // Ends a run in progress at once; nothing more is written to the chip.
     void cancel();
 
@@ -80,6 +88,7 @@ signals:
     void runStarted(bool factoryReset);
     void blockSent(quint32 block, quint32 blockCount);
     void runEnded(const RunResult& result);
+    void chipAnswered();
     // The port went away (an adapter pulled); it is closed now, after any run
     // on it has ended.
     void portLost(const QString& portName);

@@ -35,3 +35,12 @@ const std::vector<LineChoice<SerialStopBits>>& stopBitsChoices()
     };
     return choices;
 }
+
+const std::vector<LineChoice<Pacing>>& pacingChoices()
+{
+    static const std::vector<LineChoice<Pacing>> choices{
+        {Pacing::Protocol, "Protocol pauses", "protocol"},
+        {Pacing::Acknowledged, "As acknowledged", "acknowledged"},
+    };
+    return choices;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flash/DialogueSettings.h"
 #include "serialport/SerialPortBase.h"
 
 #include <QString>
@@ -33,6 +34,8 @@ const std::vector<LineChoice<int>>& baudRateChoices();
 const std::vector<LineChoice<SerialParity>>& parityChoices();
 const std::vector<LineChoice<SerialDataBits>>& dataBitsChoices();
 const std::vector<LineChoice<SerialStopBits>>& stopBitsChoices();
+// Not a line setting, but chosen the same ways: protocol, acknowledged.
+const std::vector<LineChoice<Pacing>>& pacingChoices();
 
 // The value whose command-line word is `word`, in any case; nothing for a
 // word no choice has.
@@ -44,6 +47,17 @@ std::optional<Value> choiceForWord(const std::vector<LineChoice<Value>>& choices
             return choice.value;
     }
     return std::nullopt;
+}
+
+// The command-line word of a value; empty for a value no choice has.
+template <typename Value>
+QString choiceWord(const std::vector<LineChoice<Value>>& choices, Value value)
+{
+    for (const LineChoice<Value>& choice : choices) {
+        if (choice.value == value)
+            return QLatin1String(choice.word);
+    }
+    return QString();
 }
 
 // "none, odd, even, mark, space": the words, for a usage message.

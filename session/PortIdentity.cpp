@@ -9,7 +9,7 @@ PortIdentity identifyPort(const std::vector<SerialPortInfo>& present, const QStr
     const QByteArray name = portName.toUtf8();
     for (const SerialPortInfo& port : present) {
         if (isSamePortName(name.constData(), std::string_view(port.portName, strnlen(port.portName, sizeof port.portName))))
-            return {portFieldText(port.description), portFieldText(port.hardwareId)};
+            return {portFieldText(port.description), portFieldText(port.hardwareId), portFieldText(port.serialNumber)};
     }
     return {};
 }

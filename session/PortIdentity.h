@@ -6,12 +6,14 @@
 
 #include <vector>
 
-// What the system says about one port: both texts are empty for a port it
-// does not list (a pseudo-terminal, a typo).
+// What the system says about one port: the texts are empty for a port it
+// does not list (a pseudo-terminal, a typo). They are as the system gives
+// them: see PrintableText.h before showing them.
 struct PortIdentity
 {
     QString adapterName;
     QString hardwareId;
+    QString serialNumber; // the USB adapter's own, where it reports one
 };
 
 // The port among `present` that `portName` names, by any of its names.

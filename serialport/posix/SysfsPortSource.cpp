@@ -111,6 +111,7 @@ std::optional<RawPortTexts> readPort(const fs::path& ttyFolder, const fs::path& 
     if (const auto usbDevice = nearestUsbDevice(hardware, root)) {
         port.hardwareId = usbHardwareId(*usbDevice);
         port.friendlyName = readAttribute(*usbDevice / "product");
+        port.serialNumber = readAttribute(*usbDevice / "serial");
     } else {
         port.hardwareId = otherBusHardwareId(hardware);
     }

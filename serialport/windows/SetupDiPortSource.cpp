@@ -63,6 +63,19 @@ std::string toAnsi(const WideText& text)
     return ansi;
 }
 
+// A USB device's instance id ends in its serial number ("USB\VID_0403&PID_6001\A50285BI")
+// when the device reports one; otherwise Windows makes up a last part that
+// holds "&" ("USB\VID_1A86&PID_7523\5&2C1E8B3&0&2"). Other buses' ids carry none.
+std::string usbSerialNumber(const WideText& instanceId)
+{
+    const std::string id = toAnsi(instanceId);
+    const std::size_t lastSeparator = id.rfind('\\');
+    if (_strnicmp(id.c_str(), "USB\\", 4) != 0 || lastSeparator == std::string::npos)
+        return {};
+    const std::string last = id.substr(lastSeparator + 1);
+    return last.find('&') == std::string::npos ? last : std::string();
+}
+
 bool isPrinterPort(const std::string& portName)
 {
     return _strnicmp(portName.c_str(), "LPT", 3) == 0;
@@ -96,7 +109,7 @@ void appendDevices(std::vector<RawPortTexts>& ports, std::set<std::wstring>& see
         readPortName(deviceSet, device, portName);
         readDeviceProperty(deviceSet, device, SPDRP_HARDWAREID, hardwareId);
         readDeviceProperty(deviceSet, device, SPDRP_FRIENDLYNAME, friendlyName);
-        RawPortTexts port{toAnsi(portName), toAnsi(hardwareId), toAnsi(friendlyName)};
+        RawPortTexts port{toAnsi(portName), toAnsi(hardwareId), toAnsi(friendlyName), usbSerialNumber(instanceId)};
         if (!isPrinterPort(port.portName) && !isListed(ports, port.portName))
             ports.push_back(std::move(port));
     }

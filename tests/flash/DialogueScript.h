@@ -118,7 +118,9 @@ private:
             else if (const auto* ended = std::get_if<RunEnded>(&report)) {
                 result = ended->result;
                 effects.push_back("run ended: " + ended->result.reason.toStdString());
-            } else if (const auto* closed = std::get_if<PortClosed>(&report))
+            } else if (std::holds_alternative<ChipAnswered>(report))
+                effects.push_back("chip answered");
+            else if (const auto* closed = std::get_if<PortClosed>(&report))
                 effects.push_back("port closed: " + closed->portName.toStdString());
         }
     }

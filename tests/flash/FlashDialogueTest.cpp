@@ -178,3 +178,30 @@ TEST_F(Dialogue, AcknowledgedPacingSendsAsSoonAsTheReplyIsInAfterTheMinimumGap)
     startFlashOf(600);
     EXPECT_THAT(actionsAfter(kBootReady), ElementsAre("pause: 3", "send: block 1 (265 bytes)"));
 }
+
+// A production line's port: a probe finds out whether a chip is there, and a
+// run for the next chip asks once a second, for as long as it takes, then
+// flashes the chip that answered as any run does.
+TEST_F(Dialogue, ProbesAndARunForTheNextChipAskForBootModeUntilOneAnswers)
+{
+    script.carryOut(script.dialogue.probe());
+    EXPECT_THAT(script.take(), ElementsAre("send: 10 66"));
+    EXPECT_THAT(script.reply(kBootReady), Contains("chip answered"));
+    EXPECT_THAT(script.reply(kBlockWritten), testing::Not(Contains("chip answered")));
+
+    script.carryOut(script.dialogue.startFlashOnNextChip(std::make_shared<const FirmwareImage>(imageBytes(300))));
+    EXPECT_THAT(DialogueScript::actions(script.take()), ElementsAre("run started", "send: 10 66", "pause: 5"));
+    script.carryOut(script.dialogue.probe());
+    EXPECT_THAT(script.take(), ElementsAre()) << "no probe while a run waits";
+    EXPECT_THAT(script.wait(999ms), ElementsAre());
+    for (int second = 0; second < 30; ++second)
+        EXPECT_THAT(DialogueScript::actions(script.wait(1005ms)), ElementsAre("send: 10 66", "pause: 5"));
+    const std::vector<std::string> answered = script.reply(kBootReady);
+    EXPECT_THAT(answered, Contains("chip answered"));
+    EXPECT_THAT(DialogueScript::actions(answered), ElementsAre("pause: 1000", "send: block 1 (265 bytes)", "pause: 100"));
+    EXPECT_THAT(actionsAfter(kBlockWritten), ElementsAre("send: block 2 (53 bytes)", "pause: 5"));
+    // The chip that answered is held to the reply deadline again.
+    EXPECT_THAT(script.wait(DialogueSettings::kDefaultReplyDeadline), Contains("run ended: No answer from the chip after block 2 of 2"));
+    script.carryOut(script.dialogue.probe());
+    EXPECT_THAT(script.take(), ElementsAre("send: 10 66"));
+}

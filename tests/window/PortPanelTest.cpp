@@ -142,7 +142,7 @@ TEST_F(PortPanel, FlashAndResetAreRefusedWhileThePortIsClosed)
     const QString firmware = folder.filePath("image.bin");
     QFile file(firmware);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(300, '\x5A'));
+    file.write(QByteArray(300, '\x00'));
     file.close();
     driver.chooseFirmware(firmware);
 

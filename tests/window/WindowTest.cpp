@@ -97,14 +97,14 @@ TEST(Window, AChosenFileIsShownAtOnceAndWhatCannotBeFlashedIsRefused)
 {
     WindowDriver driver;
     QTemporaryDir folder;
-    const QString chosen = writeFile(folder, "<i>chosen&amp;.bin", QByteArray(300, 'x'));
+    const QString chosen = writeFile(folder, "<i>chosen&amp;.bin", QByteArray(300, '\0'));
     driver.chooseFirmware(chosen);
     EXPECT_EQ(driver.text("label_FileSize"), "File: " + chosen + " \nSize: 300 Bytes");
     EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 2");
     for (const char* label : {"labelFirmware_1", "label_FileSize"})
         EXPECT_EQ(driver.widget<QLabel>(label).textFormat(), Qt::PlainText) << label;
 
-    const QString firmware = writeFile(folder, "dropped.bin", QByteArray(513, 'x'));
+    const QString firmware = writeFile(folder, "dropped.bin", QByteArray(513, '\0'));
     drop(*driver.window, firmware);
     EXPECT_EQ(driver.text("labelFirmware_1"), firmware);
     EXPECT_EQ(driver.text("label_FileSize"), "File: " + firmware + " \nSize: 513 Bytes");

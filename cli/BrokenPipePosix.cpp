@@ -1,0 +1,8 @@
+#include "cli/BrokenPipe.h"
+
+#include <csignal>
+
+void keepRunningWhenOutputIsClosed()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
