@@ -29,7 +29,8 @@ const char* const kDescription =
     "error, port not opened with --keep-going) or could not be recorded; 2 usage error\n"
     "(bad option, missing or malformed file, unusable record); 3 image refused (not a\n"
     "raw image, wrong SHA-256) or port not opened; 130 interrupted (Ctrl-C, SIGTERM,\n"
-    "SIGHUP): every run cancelled and recorded. A station ends with Ctrl-C: 0 when no\n"
+    "SIGHUP; on Windows also a closed console, signing out or shutting down): every\n"
+    "run cancelled and recorded. A station ends with Ctrl-C: 0 when no\n"
     "board failed, 1 otherwise.";
 
 struct Options

@@ -6,5 +6,5 @@ constexpr int Success = 0;       // every run succeeded (or the listing was prin
 constexpr int RunFailed = 1;     // at least one run did not complete
 constexpr int UsageError = 2;    // a bad option, a missing file
 constexpr int Refused = 3;       // the image was refused or a port could not be opened
-constexpr int Interrupted = 130; // Ctrl-C or SIGTERM: every run cancelled
+constexpr int Interrupted = 130; // Ctrl-C, SIGTERM, SIGHUP or a closed console: every run cancelled
 } // namespace ExitCode

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-// Turns Ctrl-C (and SIGTERM on POSIX systems; Ctrl-Break, closing the
+// Turns Ctrl-C (and SIGTERM and SIGHUP on POSIX systems; Ctrl-Break, closing the
 // console, signing out and shutting down on Windows) into a signal on the
 // thread that owns the notifier, so that the program can cancel its runs and
 // close its ports instead of dying with them half done. One instance at a
