@@ -1,14 +1,12 @@
 // Approved jobs in the window: a job's settings are applied and locked until
 // it is closed, and an image that is not the approved one is never sent.
 #include "simulator/ChipSimulator.h"
+#include "tests/support/ImageFolder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 #include "tests/support/WindowDriver.h"
 
 #include <QAction>
-#include <QCryptographicHash>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -19,31 +17,14 @@ using namespace std::chrono_literals;
 class Jobs : public testing::Test
 {
 protected:
-    Jobs() : image(600, '\0')
+    QString writeJob(const QString& sha256, const QString& image = "image.bin", const QString& name = "line7.orvjob")
     {
-        for (int i = 0; i < image.size(); ++i)
-            image[i] = static_cast<char>(i * 7 + 1);
-        imagePath = write("image.bin", image);
-    }
-
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        QFile file(folder.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        return file.fileName();
-    }
-
-    QString writeJob(const QString& sha256, const QString& imageName = "image.bin",
-                     const QString& name = "line7.orvjob")
-    {
-        return write(name, QStringLiteral(R"({"job": "Line 7", "image": "%1", "sha256": "%2",
+        return files.write(name, QStringLiteral(R"({"job": "Line 7", "image": "%1", "sha256": "%2",
             "baud": 9600, "parity": "even", "data_bits": 7, "stop_bits": "2", "reply_timeout_s": 0.5,
             "pacing": "acknowledged", "min_gap_ms": 5})")
-                               .arg(imageName, sha256)
-                               .toUtf8());
+                                     .arg(image, sha256)
+                                     .toUtf8());
     }
-
-    QString approvedJob() { return writeJob(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()); }
 
     bool settingsFree()
     {
@@ -54,9 +35,7 @@ protected:
                && driver.widget<QAction>("actionPacingProtocol").isEnabled();
     }
 
-    QTemporaryDir folder;
-    QByteArray image;
-    QString imagePath;
+    ImageFolder files{600};
     WindowDriver driver;
 };
 
@@ -66,15 +45,15 @@ TEST_F(Jobs, AJobAppliesAndLocksItsSettingsUntilItIsClosed)
     driver.typePort(QString::fromStdString(pty.slavePath()));
     driver.press("pushButtonOpen");
     driver.answerer.arm();
-    driver.window->openJob(approvedJob());
+    driver.window->openJob(writeJob(files.sha256()));
     EXPECT_TRUE(driver.answerer.text().startsWith("Close the port")) << "the port is open with other settings";
     EXPECT_TRUE(settingsFree());
     driver.press("pushButtonOpen");
 
-    driver.answerer.armToChooseFile(folder.filePath("line7.orvjob"));
+    driver.answerer.armToChooseFile(files.folder.filePath("line7.orvjob"));
     driver.widget<QAction>("actionOpenJob").trigger();
     EXPECT_EQ(driver.text("labelJob"), "Job: Line 7");
-    EXPECT_EQ(driver.text("labelFirmware_1"), imagePath);
+    EXPECT_EQ(driver.text("labelFirmware_1"), files.imagePath);
     EXPECT_FALSE(settingsFree());
     EXPECT_TRUE(driver.widget<QAction>("actionPacingAcknowledged").isChecked());
     driver.press("pushButtonOpen");
@@ -90,7 +69,7 @@ TEST_F(Jobs, AJobAppliesAndLocksItsSettingsUntilItIsClosed)
 TEST_F(Jobs, AJobThatCannotBeUsedChangesNothing)
 {
     const QString wrongSha256(64, 'a');
-    for (const QString& job : {folder.filePath("missing.orvjob"), write("bad.orvjob", "{\"job\": "),
+    for (const QString& job : {files.folder.filePath("missing.orvjob"), files.write("bad.orvjob", "{\"job\": "),
                                writeJob(wrongSha256, "missing.bin", "no-image.orvjob"), writeJob(wrongSha256)}) {
         driver.answerer.arm();
         driver.window->openJob(job);
@@ -107,18 +86,18 @@ TEST_F(Jobs, AJobThatCannotBeUsedChangesNothing)
 TEST_F(Jobs, AnImageChangedAfterTheJobWasOpenedIsNotSent)
 {
     ChipSimulator chip(ChipBehaviour::slowReplies(1500ms));
-    driver.window->openJob(approvedJob());
+    driver.window->openJob(writeJob(files.sha256()));
     driver.typePort(QString::fromStdString(chip.slavePath()));
     driver.press("pushButtonOpen");
     const QStringList portOpened = driver.logLines();
-    QByteArray changed = image;
+    QByteArray changed = files.image;
     changed[0] = '\0';
-    write("image.bin", changed);
+    files.write("image.bin", changed);
     driver.pressAndAnswer("pushButtonSend");
     EXPECT_TRUE(driver.answerer.text().contains("is not the job's approved image")) << driver.answerer.text();
     EXPECT_EQ(driver.logLines(), portOpened) << "no run started";
 
-    write("image.bin", image);
+    files.write("image.bin", files.image);
     driver.press("pushButtonSend");
     EXPECT_TRUE(driver.waitForRunEnd().startsWith("No answer")) << "the job's 0.5 s, not the default 5 s";
 }
