@@ -68,8 +68,12 @@ bool JobPanel::open(const QString& path, QString& refusal)
     refusal = load.image ? approvalRefusal(*read.job, load) : load.reason;
     if (!refusal.isEmpty())
         return false;
+    if (!job_)
+        titleWithoutJob_ = dialogParent_.windowTitle();
     job_ = read.job;
     folder_ = QFileInfo(path).absolutePath();
+    // In the title too, which stays in sight where the window scrolls.
+    dialogParent_.setWindowTitle(tr("%1 - job %2").arg(titleWithoutJob_, job_->name));
     name_->setText(tr("Job: %1").arg(job_->name));
     name_->show();
     showLineSettings();
@@ -81,6 +85,7 @@ bool JobPanel::open(const QString& path, QString& refusal)
 void JobPanel::close()
 {
     job_.reset();
+    dialogParent_.setWindowTitle(titleWithoutJob_);
     name_->hide();
     close_->setEnabled(false);
 }

@@ -17,11 +17,12 @@ class MainWindow;
 }
 
 // The approved job the window flashes, if any: File › Open Job… and
-// Close Job, and the job's name under the firmware file's path. A job is
-// taken only when its file is sound and its image is the approved one; it
-// then shows its line settings in the port panel's boxes and its pacing in
-// the Settings menu. The window locks those, and the firmware choice, while
-// a job is loaded, and takes its image and its reply time-out.
+// Close Job, and the job's name in the title and under the firmware file's
+// path. A job is taken only when its file is sound and its image is the
+// approved one; it then shows its line settings in the port panel's boxes
+// and its pacing in the Settings menu. The window locks those, and the
+// firmware choice, while a job is loaded, and takes its image and its reply
+// time-out.
 //
 // GUI thread only.
 class JobPanel : public QObject
@@ -63,5 +64,6 @@ private:
     QAction* close_;
     QLabel* name_;
     QString folder_;
+    QString titleWithoutJob_;
     std::optional<Job> job_;
 };

@@ -378,9 +378,8 @@ void MainWindow::record(const RunResult& result, RunVerdict& verdict)
     if (recorder->end(result, runFirmwarePath, error))
         return;
     appendLogLine(error);
+    runStatus->refused(error);
     verdict.recorded = false;
-    verdict.outcome = tr("%1, but the run could not be recorded").arg(verdict.outcome);
-    runStatus->refused(verdict.outcome + QStringLiteral(". ") + error);
 }
 
 void MainWindow::on_pushButtonCancel_clicked()

@@ -53,6 +53,7 @@ TEST_F(Jobs, AJobAppliesAndLocksItsSettingsUntilItIsClosed)
     driver.answerer.armToChooseFile(files.folder.filePath("line7.orvjob"));
     driver.widget<QAction>("actionOpenJob").trigger();
     EXPECT_EQ(driver.text("labelJob"), "Job: Line 7");
+    EXPECT_TRUE(driver.window->windowTitle().endsWith(" - job Line 7"));
     EXPECT_EQ(driver.text("labelFirmware_1"), files.imagePath);
     EXPECT_FALSE(settingsFree());
     EXPECT_TRUE(driver.widget<QAction>("actionPacingAcknowledged").isChecked());
