@@ -2,6 +2,7 @@
 
 #include "app/PacingMenu.h"
 #include "flash/FirmwareFile.h"
+#include "session/PrintableText.h"
 #include "ui_MainWindow.h"
 
 #include <QDir>
@@ -73,8 +74,9 @@ bool JobPanel::open(const QString& path, QString& refusal)
     job_ = read.job;
     folder_ = QFileInfo(path).absolutePath();
     // In the title too, which stays in sight where the window scrolls.
-    dialogParent_.setWindowTitle(tr("%1 - job %2").arg(titleWithoutJob_, job_->name));
-    name_->setText(tr("Job: %1").arg(job_->name));
+    const QString name = printableText(job_->name);
+    dialogParent_.setWindowTitle(tr("%1 - job %2").arg(titleWithoutJob_, name));
+    name_->setText(tr("Job: %1").arg(name));
     name_->show();
     showLineSettings();
     pacingMenu_.setPacing(job_->dialogue.pacing);
