@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 
+#include "app/JobPanel.h"
 #include "app/LineSettingBoxes.h"
 #include "app/LogExport.h"
 #include "app/OperatorQuestions.h"
 #include "app/PacingMenu.h"
 #include "app/PortComboBox.h"
 #include "app/RememberedChoices.h"
+#include "app/RunRecorder.h"
 #include "app/RunStatus.h"
 #include "app/SaveLogDialog.h"
 #include "app/ScreenFit.h"
@@ -84,10 +86,14 @@ MainWindow::MainWindow(QWidget* parent, PortList::Source portSource)
     runStatus = std::make_unique<RunStatus>(*form->statusBar);
     verdictBand = new VerdictBand(*form->progressBar, *form->pushButtonClear);
     pacingMenu = new PacingMenu(*form->menuBar, form->menuHelp->menuAction(), this);
-    connect(pacingMenu, &PacingMenu::chosen, this, [this](Pacing pacing) {
-        applyPacing(pacing);
+    connect(pacingMenu, &PacingMenu::chosen, this, [this] {
+        applyDialogueSettings();
         rememberChoices();
     });
+    jobPanel = new JobPanel(*form, *pacingMenu, *this);
+    connect(jobPanel, &JobPanel::openChosen, this, &MainWindow::openJob);
+    connect(jobPanel, &JobPanel::closeChosen, this, &MainWindow::closeJob);
+    recorder = new RunRecorder(*form->menuFile, *this);
     // Paths, port and adapter names come from outside: shown as they are.
     for (QLabel* label : findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
@@ -165,18 +171,26 @@ void MainWindow::restoreChoices()
     selectText(*form->comboBoxDataBit, choices.dataBits);
     selectText(*form->comboBoxStopBit, choices.stopBits);
     pacingMenu->setPacing(pacingOfWord(choices.pacing));
-    applyPacing(pacingMenu->pacing());
+    applyDialogueSettings();
     firmwareFolder = choices.firmwareFolder;
     logFolder = choices.logFolder;
     if (!choices.geometry.isEmpty())
         restoreGeometry(choices.geometry);
 }
 
-void MainWindow::applyPacing(Pacing pacing)
+// A job's own, or the pacing chosen with the protocol's reply time-out.
+DialogueSettings MainWindow::dialogueSettings() const
 {
+    if (jobPanel->job())
+        return jobPanel->job()->dialogue;
     DialogueSettings settings;
-    settings.pacing = pacing;
-    session->setDialogueSettings(settings);
+    settings.pacing = pacingMenu->pacing();
+    return settings;
+}
+
+void MainWindow::applyDialogueSettings()
+{
+    session->setDialogueSettings(dialogueSettings());
 }
 
 void MainWindow::showDemo(const QString& port, const QString& firmwarePath)
@@ -311,17 +325,61 @@ void MainWindow::on_pushButtonSend_clicked()
 {
     if (refuseWhilePortClosed())
         return;
+    // Read once: the bytes held to the job's approval are the bytes sent.
+    const ImageLoad load = loadFirmwareImage(selectedFirmwarePath);
+    const QString unapproved = jobPanel->refusalOf(load);
+    if (!unapproved.isEmpty())
+        return refuseFirmware(unapproved);
+    if (refuseUnrecordedRun(selectedFirmwarePath))
+        return;
     runStatus->started(false, pacingMenu->pacing());
     runFirmwarePath = selectedFirmwarePath;
-    session->startFlash(selectedFirmwarePath);
+    beginRecord(false);
+    session->startFlash(load);
 }
 
 void MainWindow::on_pushButtonReset_clicked()
 {
-    if (refuseWhilePortClosed() || !confirmFactoryReset(this, session->portName()))
+    if (refuseWhilePortClosed() || refuseUnrecordedRun(QString()) || !confirmFactoryReset(this, session->portName()))
         return;
     runStatus->started(true, pacingMenu->pacing());
+    beginRecord(true);
     session->startFactoryReset();
+}
+
+// No board is written to unless its run can be recorded.
+bool MainWindow::refuseUnrecordedRun(const QString& imagePath)
+{
+    QString error;
+    if (recorder->check(imagePath, error))
+        return false;
+    const QString why = tr("Runs cannot be recorded in %1: %2").arg(QDir::toNativeSeparators(recorder->path()), error);
+    runStatus->refused(why);
+    showInformation(this, why, QMessageBox::Warning,
+                    tr("Nothing was sent to the chip. Choose another record file (File, Record File...)."));
+    return true;
+}
+
+void MainWindow::beginRecord(bool factoryReset)
+{
+    RecordedRun run;
+    run.factoryReset = factoryReset;
+    run.port = session->portName();
+    run.adapter = portList->identityOf(run.port);
+    run.job = jobPanel->job() ? jobPanel->job()->name : QString();
+    run.dialogue = dialogueSettings();
+    recorder->begin(std::move(run));
+}
+
+// A run whose row cannot be written must not pass as a plain success.
+void MainWindow::record(const RunResult& result, RunVerdict& verdict)
+{
+    QString error;
+    if (recorder->end(result, runFirmwarePath, error))
+        return;
+    appendLogLine(error);
+    runStatus->refused(error);
+    verdict.recorded = false;
 }
 
 void MainWindow::on_pushButtonCancel_clicked()
@@ -334,13 +392,18 @@ void MainWindow::on_pushButtonCancel_clicked()
 // file chosen.
 void MainWindow::setRunButtons(bool running)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             form->pushButtonLoadFirmware, form->pushButtonReset, form->pushButtonOpen, form->pushButtonClear,
-             form->comboBoxPortName, form->comboBoxBaudrate, form->comboBoxParity, form->comboBoxDataBit,
-             form->comboBoxStopBit})
+    for (QWidget* control : std::initializer_list<QWidget*>{form->pushButtonReset, form->pushButtonOpen,
+                                                            form->pushButtonClear, form->comboBoxPortName})
         control->setEnabled(!running);
+    // A job fixes these until it is closed.
+    const bool settingsFree = !running && !jobPanel->job();
+    for (QWidget* control : std::initializer_list<QWidget*>{form->pushButtonLoadFirmware, form->comboBoxBaudrate,
+                                                            form->comboBoxParity, form->comboBoxDataBit,
+                                                            form->comboBoxStopBit})
+        control->setEnabled(settingsFree);
+    pacingMenu->setEnabled(settingsFree);
+    jobPanel->setEnabled(!running);
     form->pushButtonSend->setEnabled(!running && !selectedFirmwarePath.isEmpty());
-    pacingMenu->setEnabled(!running);
     form->pushButtonCancel->setEnabled(running);
 }
 
@@ -376,7 +439,9 @@ void MainWindow::showRunEnded(const RunResult& result)
     setRunButtons(false);
     runStatusTick.stop();
     const QString sha256 = result.image ? result.image->sha256Hex() : QString();
-    verdictBand->showVerdict(runStatus->ended(result, sha256));
+    RunVerdict verdict = runStatus->ended(result, sha256);
+    record(result, verdict);
+    verdictBand->showVerdict(verdict);
     screenFit->reveal(*verdictBand);
     if (result.image) {
         flashedImagePath = runFirmwarePath;
@@ -439,18 +504,45 @@ void MainWindow::chooseFirmware(const QString& path)
     if (file.suffix().compare(QStringLiteral("bin"), Qt::CaseInsensitive) != 0)
         return refuseFirmware(tr("Not a firmware image: %1 (a *.bin file is needed)").arg(path));
 
-    selectedFirmwarePath = path;
     firmwareFolder = file.absolutePath();
+    showFirmware(path, check.size);
+    rememberChoices();
+}
+
+void MainWindow::showFirmware(const QString& path, std::uint64_t size)
+{
+    selectedFirmwarePath = path;
     form->labelFirmware_1->setText(selectedFirmwarePath);
     // In the words the run's reading of the file uses, so that the run
     // confirms them.
     const QByteArray name = path.toUtf8();
     form->label_FileSize->setText(formatStatusLine("File: %s \nSize: %llu Bytes", name.constData(),
-                                                   static_cast<unsigned long long>(check.size)));
+                                                   static_cast<unsigned long long>(size)));
     form->label_TotalBlocks->setText(formatStatusLine(
-        "Blocks to transfer: %llu", static_cast<unsigned long long>((check.size + kBlockSize - 1) / kBlockSize)));
+        "Blocks to transfer: %llu", static_cast<unsigned long long>((size + kBlockSize - 1) / kBlockSize)));
     form->pushButtonSend->setEnabled(true);
-    rememberChoices();
+}
+
+// The port opens with the panel's settings: a job's must be in place first.
+void MainWindow::openJob(const QString& path)
+{
+    if (session->isOpen())
+        return showInformation(this, tr("Close the port before opening a job: the port opens with the job's line "
+                                        "settings."));
+    QString refusal;
+    if (!jobPanel->open(path, refusal))
+        return showInformation(this, tr("The job %1 cannot be used: %2").arg(QDir::toNativeSeparators(path), refusal),
+                               QMessageBox::Warning);
+    applyDialogueSettings();
+    showFirmware(jobPanel->job()->imagePath, static_cast<std::uint64_t>(QFileInfo(jobPanel->job()->imagePath).size()));
+    setRunButtons(false);
+}
+
+void MainWindow::closeJob()
+{
+    jobPanel->close();
+    applyDialogueSettings();
+    setRunButtons(false);
 }
 
 void MainWindow::refuseFirmware(const QString& reason)

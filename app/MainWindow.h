@@ -17,10 +17,13 @@ class MainWindow;
 QT_END_NAMESPACE
 using MainWindowForm = Ui::MainWindow;
 
+class JobPanel;
 class PacingMenu;
+class RunRecorder;
 class RunStatus;
 class ScreenFit;
 class VerdictBand;
+struct RunVerdict;
 
 // The program's one window: the operator's half of one board session. The
 // session owns the serial port and the runs; the window turns the operator's
@@ -59,6 +62,10 @@ public:
     // Demo mode: the virtual chip's port and the sample file are chosen, the
     // title says so, and nothing of the session is remembered.
     void showDemo(const QString& port, const QString& firmwarePath);
+
+    // Opens the job file as File › Open Job… does once it is chosen: a box
+    // says why when it cannot be used, and nothing changes then.
+    void openJob(const QString& path);
 
     // Saves the log into fileName as Save Log does once the file is chosen:
     // a box says why when it cannot, the status bar where it went when it can.
@@ -101,7 +108,13 @@ private:
     void showGatheredLogLines();
     void showLabel(InfoLabel label, const QString& text);
     void restoreChoices();
-    void applyPacing(Pacing pacing);
+    DialogueSettings dialogueSettings() const;
+    void applyDialogueSettings();
+    void showFirmware(const QString& path, std::uint64_t size);
+    void closeJob();
+    bool refuseUnrecordedRun(const QString& imagePath);
+    void beginRecord(bool factoryReset);
+    void record(const RunResult& result, RunVerdict& verdict);
     void rememberChoices() const;
     // The run's effects, on the GUI thread.
     void setRunButtons(bool running);
@@ -133,6 +146,8 @@ private:
     QTimer runStatusTick;
     PortList* portList = nullptr;
     PacingMenu* pacingMenu = nullptr;
+    JobPanel* jobPanel = nullptr;
+    RunRecorder* recorder = nullptr;
     VerdictBand* verdictBand = nullptr;
     // Last: it goes first, and with it every thread that reports to the window.
     std::unique_ptr<BoardSession> session;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serialport/SerialPortInfo.h"
+#include "session/PortIdentity.h"
 
 #include <QObject>
 #include <QString>
@@ -33,6 +34,8 @@ public:
     void refresh();
     // "description, hardware id" of a listed port, as far as the system knows them.
     QString adapterOf(const QString& name) const;
+    // What the system says of the port now, for the record of a run.
+    PortIdentity identityOf(const QString& name) const { return identifyPort(source_(), name); }
 
 private:
     struct Entry

@@ -22,6 +22,9 @@ struct RunVerdict
     // Of the image flashed; nothing for a factory reset or a failed run.
     std::optional<std::uint32_t> imageSize;
     QString imageSha256;
+    // False when the run's row could not be written to the record: even a
+    // completed run then shows in red.
+    bool recorded = true;
 
     // "700 bytes · SHA-256 12f6b82c…" with the hash's first `hashDigits`;
     // empty without an image.

@@ -65,11 +65,14 @@ VerdictBand::VerdictBand(QProgressBar& bar, QWidget& clearButton)
 
 void VerdictBand::showVerdict(const RunVerdict& verdict)
 {
-    completed_ = verdict.completed;
+    completed_ = verdict.completed && verdict.recorded;
     const QStyle::StandardPixmap icon =
         completed_ ? QStyle::SP_DialogApplyButton : QStyle::SP_MessageBoxCritical;
     icon_->setPixmap(style()->standardIcon(icon).pixmap(kIconSize, kIconSize));
-    word_->setText(completed_ ? tr("DONE") : tr("FAILED"));
+    if (!verdict.completed)
+        word_->setText(tr("FAILED"));
+    else
+        word_->setText(verdict.recorded ? tr("DONE") : tr("NOT RECORDED"));
     outcome_->setText(verdict.outcome);
     imageText_ = verdict.imageText(kShownHashDigits);
     image_->setVisible(verdict.imageSize.has_value());

@@ -70,8 +70,13 @@ void BoardSession::setDialogueSettings(const DialogueSettings& settings)
 
 void BoardSession::startFlash(const QString& firmwarePath)
 {
+    startFlash(loadFirmwareImage(firmwarePath));
+}
+
+void BoardSession::startFlash(const ImageLoad& load)
+{
     port_.discardInput();
-    sequence_->startFlash(loadFirmwareImage(firmwarePath));
+    sequence_->startFlash(load);
 }
 
 void BoardSession::startFlash(std::shared_ptr<const FirmwareImage> image)

@@ -64,6 +64,9 @@ public:
     // The Flash action: the file is read now and, if taken, flashed. A run
     // in progress is not disturbed.
     void startFlash(const QString& firmwarePath);
+    // The same with the file read beforehand, e.g. to hold it to an approved
+    // SHA-256 first: the run reports a refused load as its own.
+    void startFlash(const ImageLoad& load);
     // The same with an image read beforehand (one file for many boards).
     void startFlash(std::shared_ptr<const FirmwareImage> image);
     void startFactoryReset();

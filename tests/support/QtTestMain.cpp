@@ -1,8 +1,9 @@
 // GoogleTest main for widget tests: one QApplication for the whole program,
 // on the offscreen platform with a desktop-sized screen unless the
 // environment picks another (e.g. xcb under Xvfb), with its settings in a
-// folder of its own: tests never read or write the user's. A dialog that no
-// test expected fails the test at once.
+// folder of its own and its application data (on Linux) in another: tests
+// never read or write the user's. A dialog that no test expected fails the
+// test at once.
 #include "tests/support/ModalAnswerer.h"
 
 #include <QApplication>
@@ -37,6 +38,9 @@ int main(int argc, char** argv)
     const QTemporaryDir settingsFolder;
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    // Where the window keeps its record of runs unless told otherwise.
+    const QTemporaryDir dataFolder;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataFolder.path()));
     ModalAnswerer::guardAgainstUnexpectedDialogs();
     return RUN_ALL_TESTS();
 }
