@@ -36,46 +36,15 @@ void ModalAnswerer::guardAgainstUnexpectedDialogs()
     guard.start(100);
 }
 
-void ModalAnswerer::arm()
-{
-    fileToChoose_.clear();
-    buttonToPress_ = QMessageBox::NoButton;
-    start();
-}
-
-void ModalAnswerer::armToPress(QMessageBox::StandardButton button)
-{
-    fileToChoose_.clear();
-    buttonToPress_ = button;
-    start();
-}
-
-void ModalAnswerer::armToChooseFile(const QString& path)
-{
-    fileToChoose_ = path;
-    buttonToPress_ = QMessageBox::NoButton;
-    start();
-}
-
-void ModalAnswerer::armToTypeFileName(const QString& name)
-{
-    armToChooseFile(name);
-    typeFileName_ = true;
-}
-
-void ModalAnswerer::start()
+void ModalAnswerer::start(QMessageBox::StandardButton button, const QString& file, bool typeFileName)
 {
     if (!pollTimer_.isActive())
         ++armed_;
+    buttonToPress_ = button;
+    fileToChoose_ = file;
+    typeFileName_ = typeFileName;
     answered_ = false;
-    typeFileName_ = false;
-    title_.clear();
-    text_.clear();
-    informativeText_.clear();
-    icon_ = QMessageBox::NoIcon;
-    defaultButton_ = QMessageBox::NoButton;
-    directory_.clear();
-    proposedFile_.clear();
+    seen_ = {};
     pollTimer_.start(10);
 }
 
@@ -96,12 +65,12 @@ void ModalAnswerer::answer(QWidget* dialog)
 {
     disarm();
     answered_ = true;
-    title_ = dialog->windowTitle();
+    seen_.title = dialog->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-        text_ = box->text();
-        informativeText_ = box->informativeText();
-        icon_ = box->icon();
-        defaultButton_ = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+        seen_.text = box->text();
+        seen_.informativeText = box->informativeText();
+        seen_.icon = box->icon();
+        seen_.defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
         if (QAbstractButton* button = box->button(buttonToPress_)) {
             button->click();
             return;
@@ -115,8 +84,8 @@ void ModalAnswerer::answer(QWidget* dialog)
     }
     auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
     if (fileDialog) {
-        directory_ = fileDialog->directory().absolutePath();
-        proposedFile_ = fileDialog->selectedFiles().value(0);
+        seen_.directory = fileDialog->directory().absolutePath();
+        seen_.proposedFile = fileDialog->selectedFiles().value(0);
     }
     if (fileDialog && !fileToChoose_.isEmpty()) {
         // selectFile leaves the file name field alone while it has the focus.

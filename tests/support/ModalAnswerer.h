@@ -21,27 +21,39 @@ public:
     static void guardAgainstUnexpectedDialogs();
 
     // Closes a message box, or cancels any other dialog.
-    void arm();
+    void arm() { start(QMessageBox::NoButton, {}, false); }
     // Presses `button` of the message box that opens next.
-    void armToPress(QMessageBox::StandardButton button);
+    void armToPress(QMessageBox::StandardButton button) { start(button, {}, false); }
     // Selects `path` in the QFileDialog that opens next and accepts it.
-    void armToChooseFile(const QString& path);
+    void armToChooseFile(const QString& path) { start(QMessageBox::NoButton, path, false); }
     // Types `name` into the file name field of the QFileDialog that opens
     // next, in the folder it shows, and accepts it.
-    void armToTypeFileName(const QString& name);
+    void armToTypeFileName(const QString& name) { start(QMessageBox::NoButton, name, true); }
 
     bool answered() const { return answered_; }
-    const QString& title() const { return title_; }
-    const QString& text() const { return text_; }
-    const QString& informativeText() const { return informativeText_; }
-    QMessageBox::Icon icon() const { return icon_; }
-    QMessageBox::StandardButton defaultButton() const { return defaultButton_; }
+    const QString& title() const { return seen_.title; }
+    const QString& text() const { return seen_.text; }
+    const QString& informativeText() const { return seen_.informativeText; }
+    QMessageBox::Icon icon() const { return seen_.icon; }
+    QMessageBox::StandardButton defaultButton() const { return seen_.defaultButton; }
     // The folder a file dialog showed when it opened, and the file name it proposed.
-    const QString& directory() const { return directory_; }
-    const QString& proposedFile() const { return proposedFile_; }
+    const QString& directory() const { return seen_.directory; }
+    const QString& proposedFile() const { return seen_.proposedFile; }
 
 private:
-    void start();
+    // What the answered dialog showed.
+    struct Seen
+    {
+        QString title;
+        QString text;
+        QString informativeText;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QString directory;
+        QString proposedFile;
+    };
+
+    void start(QMessageBox::StandardButton button, const QString& file, bool typeFileName);
     void disarm();
     void poll();
     void answer(QWidget* dialog);
@@ -53,11 +65,5 @@ private:
     bool typeFileName_ = false;
     QMessageBox::StandardButton buttonToPress_ = QMessageBox::NoButton;
     bool answered_ = false;
-    QString title_;
-    QString text_;
-    QString informativeText_;
-    QMessageBox::Icon icon_ = QMessageBox::NoIcon;
-    QMessageBox::StandardButton defaultButton_ = QMessageBox::NoButton;
-    QString directory_;
-    QString proposedFile_;
+    Seen seen_;
 };
