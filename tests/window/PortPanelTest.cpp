@@ -109,7 +109,7 @@ TEST_F(PortPanel, AFailedOpenNamesItsCauseAndLeavesThePortClosed)
         ASSERT_TRUE(driver.answerer.answered()) << failure.text;
         EXPECT_EQ(driver.answerer.title(), "Information");
         EXPECT_EQ(driver.answerer.text(), failure.text);
-        EXPECT_TRUE(driver.answerer.informativeText().startsWith(failure.cause)) << driver.answerer.informativeText();
+        EXPECT_EQ(driver.answerer.informativeText().left(failure.cause.size()), failure.cause);
         EXPECT_EQ(driver.answerer.icon(), failure.cause.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
         EXPECT_FALSE(driver.portOpen());
         EXPECT_EQ(driver.widget<QComboBox>("comboBoxPortName").currentText(), failure.port);
