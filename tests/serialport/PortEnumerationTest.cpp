@@ -1,5 +1,8 @@
-// Port enumeration: the record every platform's port source is turned into,
-// named from the adapter table where it can be, and each platform's source.
+// Port names and enumeration: which names denote the same port and how a
+// name becomes a device path; the record every platform's port source is
+// turned into, named from the adapter table where it can be, the order of
+// the list, and each platform's source.
+#include "serialport/PortName.h"
 #include "serialport/SerialPortAssembly.h"
 
 #include <gtest/gtest.h>
@@ -23,28 +26,50 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(SerialPortAssembly, ShortensUsbIdsAndNamesThePort)
+TEST(PortName, TellsWhichNamesDenoteOnePort)
+{
+#ifdef _WIN32
+    EXPECT_TRUE(isSamePortName("COM5", "com5"));
+    EXPECT_TRUE(isSamePortName("\\\\.\\COM5", "cOm5"));
+    EXPECT_FALSE(isSamePortName("COM5", "COM50"));
+#else
+    EXPECT_TRUE(isSamePortName("/dev/ttyUSB0", "ttyUSB0"));
+    EXPECT_TRUE(isSamePortName("\\\\.\\ttyUSB0", "/dev/ttyUSB0"));
+    EXPECT_FALSE(isSamePortName("ttyusb0", "ttyUSB0"));
+    EXPECT_FALSE(isSamePortName("/tmp/ttyUSB0", "ttyUSB0"));
+#endif
+    EXPECT_EQ(win32DevicePath("COM10"), "\\\\.\\COM10");
+    EXPECT_EQ(win32DevicePath("\\\\.\\COM10"), "\\\\.\\COM10");
+}
+
+// The list comes in natural order whatever the case of the names (Windows
+// names ports in any); a device without a name cannot be opened and is left out.
+TEST(SerialPortAssembly, ShortensUsbIdsNamesThePortsAndListsThemInNaturalOrder)
 {
     const struct {
         RawPortTexts raw;
         const char* hardwareId;
         const char* description;
-    } cases[] = {
+    } listed[] = {
+        {{"COM2", "1a86", "Name (COM2)"}, "1a86", "Name"}, // a vendor key is no lookup key
+        {{"com3", "ACPI\\PNP0501", "Dual (COM3) (COM4)"}, "ACPI\\PNP0501", "Dual"},
         {{"COM5", "USB\\VID_1A86&PID_7523&REV_0264", "USB-SERIAL CH340 (COM5)"}, "1a86:7523", "QinHeng CH340 serial converter"},
         {{"COM6", "USB\\VID_1A86&PID_1234", "USB-SERIAL (COM6)"}, "1a86:1234", "QinHeng serial"},
         {{"COM7", "USB\\VID_1234&PID_5678", "USB Serial Device (COM7)"}, "1234:5678", "USB Serial Device"},
         // Another bus naming a known vendor keeps its id and its own name.
         {{"COM8", "FTDIBUS\\VID_0403+PID_6001\\0000", "USB Serial Port (COM8)"}, "FTDIBUS\\VID_0403+PID_6001\\0000", "USB Serial Port"},
-        {{"COM3", "ACPI\\PNP0501", "Dual (COM3) (COM4)"}, "ACPI\\PNP0501", "Dual"},
         // Adapter keys are lower-case: this one is only known by its vendor.
-        {{"COM9", "1A86:7523", "Name"}, "1A86:7523", "QinHeng serial"},
-        {{"COM2", "1a86", "Name (COM2)"}, "1a86", "Name"}, // a vendor key is no lookup key
+        {{"COM10", "1A86:7523", "Name"}, "1A86:7523", "QinHeng serial"},
     };
-    for (const auto& c : cases) {
-        const SerialPortInfo info = assembleSerialPortInfo(c.raw);
-        EXPECT_EQ(info.portName, c.raw.portName);
-        EXPECT_STREQ(info.hardwareId, c.hardwareId);
-        EXPECT_STREQ(info.description, c.description);
+    std::vector<RawPortTexts> raw{{"", "ACPI\\PNP0501", "Port"}};
+    for (const auto& port : listed)
+        raw.insert(raw.begin(), port.raw);
+    const std::vector<SerialPortInfo> ports = assembleSerialPorts(raw);
+    ASSERT_EQ(ports.size(), std::size(listed));
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        EXPECT_EQ(ports[i].portName, listed[i].raw.portName);
+        EXPECT_STREQ(ports[i].hardwareId, listed[i].hardwareId);
+        EXPECT_STREQ(ports[i].description, listed[i].description);
     }
     const std::string longText(300, 'x');
     EXPECT_EQ(std::string(assembleSerialPortInfo({longText, "", ""}).portName), longText.substr(0, 255));

@@ -6,9 +6,9 @@
 
 // Configures `port` for the slave side of `pty`.
 inline void configure(CSerialPort& port, const PtyPair& pty, int baudRate = 115200,
-                      unsigned int receiveBufferSize = 4096, SerialStopBits stopBits = StopBitsOne)
+                      unsigned int receiveBufferSize = 4096)
 {
-    port.configure(pty.slavePath().c_str(), baudRate, ParityNone, DataBits8, stopBits, FlowControlNone,
+    port.configure(pty.slavePath().c_str(), baudRate, ParityNone, DataBits8, StopBitsOne, FlowControlNone,
                    receiveBufferSize);
 }
 

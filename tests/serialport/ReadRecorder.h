@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -41,15 +40,11 @@ public:
         port.attachListener(this);
     }
 
-    // Set before the port opens: the most bytes a read call takes, and what
-    // runs on the event thread at the start of each read call.
+    // Set before the port opens: the most bytes a read call takes.
     unsigned int takeLimit = ~0u;
-    std::function<void()> duringCall;
 
     void onReadEvent(const char*, unsigned int readBufferLen) override
     {
-        if (duringCall)
-            duringCall();
         std::vector<std::uint8_t> chunk(std::min(readBufferLen, takeLimit));
         const int taken = port_->receive(chunk.data(), static_cast<int>(chunk.size()));
         std::lock_guard<std::mutex> guard(mutex_);

@@ -6,8 +6,6 @@
 #include <random>
 #include <vector>
 
-using kavrio::RingBuffer;
-
 // Random puts, takes and direct fills of the free run against a plain model
 // of a ring that keeps the newest bytes: every count and every byte must
 // agree at every step.
@@ -15,7 +13,7 @@ TEST(RingBuffer, AgreesWithAReferenceModel)
 {
     std::mt19937 random(20261206);
     for (unsigned int capacity : {1u, 2u, 8u, 16u}) {
-        RingBuffer<char> buffer(capacity);
+        kavrio::RingBuffer<char> buffer(capacity);
         std::deque<char> model;
         char next = 0;
         for (int step = 0; step < 5000; ++step) {
