@@ -29,18 +29,6 @@ TEST(DeviceFrames, CarryNumberLengthPayloadAndCrcHighByteFirst)
     EXPECT_THAT(buildControlFrame(FrameCommand::FactoryReset), ElementsAre(0x55, 0x66, 0x36, 0x00, 0x01, 0xAA, 0x71, 0x8A));
 }
 
-TEST(FirmwareFile, IsReadWholeWithItsSizeAndBlocks)
-{
-    const FirmwareFolder files;
-    const std::string path = files.write("firmware.bin", imageBytes(600));
-    const ImageLoad load = loadFirmwareImage(QString::fromStdString(path));
-    ASSERT_TRUE(load.image) << load.reason.toStdString();
-    EXPECT_EQ(load.measuredSize, 600u);
-    const ImageBlock last = *load.image->block(3);
-    EXPECT_EQ(last.length, 88);
-    EXPECT_TRUE(std::equal(last.bytes, last.bytes + 88, imageBytes(600).begin() + 512));
-}
-
 TEST(FirmwareFile, WhatCannotBeFlashedWholeIsRefusedWithTheReason)
 {
     const FirmwareFolder files;
