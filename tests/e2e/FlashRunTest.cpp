@@ -4,15 +4,14 @@
 // one chip each.
 #include "app/DemoChip.h"
 #include "simulator/ChipSimulator.h"
+#include "tests/support/ImageFolder.h"
 #include "tests/support/ProcessResources.h"
 #include "tests/support/WindowDriver.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFrame>
 #include <QRegularExpression>
 #include <QWindow>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -38,17 +37,12 @@ struct Bench
         EXPECT_TRUE(driver.portOpen());
     }
 
-    // Writes an image whose blocks all differ, chooses it and opens the port.
-    void prepare(std::size_t size)
+    // Writes an image, chooses it and opens the port.
+    void prepare(int size)
     {
-        firmware.resize(size);
-        for (std::size_t i = 0; i < size; ++i)
-            firmware[i] = static_cast<std::uint8_t>(i * 13 + i / 256 + 1);
-        firmwarePath = folder.filePath("firmware.bin");
-        QFile file(firmwarePath);
-        file.open(QIODevice::WriteOnly);
-        file.write(reinterpret_cast<const char*>(firmware.data()), static_cast<qint64>(size));
-        file.close();
+        files = std::make_unique<ImageFolder>(size);
+        firmware.assign(files->image.begin(), files->image.end());
+        firmwarePath = files->imagePath;
         driver.chooseFirmware(firmwarePath);
         openPort();
     }
@@ -57,7 +51,7 @@ struct Bench
 
     ChipSimulator chip;
     WindowDriver driver;
-    QTemporaryDir folder;
+    std::unique_ptr<ImageFolder> files;
     QString firmwarePath;
     std::vector<std::uint8_t> firmware;
 };
@@ -319,7 +313,7 @@ TEST(FlashRun, FaultyChipsEndTheirRunsAndOnlyWholeRunsSucceed)
     for (std::size_t splitAt = 1; splitAt <= 5; ++splitAt)
         benches.emplace_back(ChipBehaviour::splitReplies(splitAt, 5ms));
     // Through replies split anywhere, images of one, two and three blocks too.
-    const std::size_t sizes[] = {1, 257, 767};
+    const int sizes[] = {1, 257, 767};
     for (std::size_t i = 0; i < benches.size(); ++i)
         benches[i].prepare(i < 6 ? 700 : sizes[i % 3]);
     flashAll(benches);

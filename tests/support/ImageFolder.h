@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-// A temporary folder with a raw firmware image of distinct binary bytes in
-// it, and the files a test writes beside it (jobs, records).
+// A temporary folder with a raw firmware image of binary bytes in it, each
+// block unlike its neighbours so that a payload from the wrong offset shows, and the files a test writes beside it (jobs, records).
 struct ImageFolder
 {
     explicit ImageFolder(int size) : image(size, '\0')
     {
         for (int i = 0; i < size; ++i)
-            image[i] = static_cast<char>(i * 13 + 1);
+            image[i] = static_cast<char>(i * 13 + i / 256 + 1);
         imagePath = write("image.bin", image);
     }
 

@@ -1,14 +1,13 @@
 // The port panel with the real serial library on a pty: the settings the
 // operator picks reach the tty, and every outcome is shown.
+#include "tests/support/ImageFolder.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TtyLineView.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QMenu>
 #include <QTest>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -135,13 +134,8 @@ TEST_F(PortPanel, PassesParityAndStopBitsByPosition)
 
 TEST_F(PortPanel, FlashAndResetAreRefusedWhileThePortIsClosed)
 {
-    QTemporaryDir folder;
-    const QString firmware = folder.filePath("image.bin");
-    QFile file(firmware);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(300, '\x00'));
-    file.close();
-    driver.chooseFirmware(firmware);
+    const ImageFolder files(300);
+    driver.chooseFirmware(files.imagePath);
 
     for (const char* action : {"pushButtonReset", "pushButtonSend"}) {
         driver.pressAndAnswer(action);

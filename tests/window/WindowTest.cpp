@@ -3,6 +3,7 @@
 #include "app/PortComboBox.h"
 #include "serialport/SerialPortAssembly.h"
 #include "serialport/posix/SysfsPortSource.h"
+#include "tests/support/ImageFolder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/WindowDriver.h"
 
@@ -26,14 +27,6 @@
 #include <thread>
 
 namespace {
-
-QString writeFile(const QTemporaryDir& folder, const char* name, const QByteArray& bytes = "\x01")
-{
-    QFile file(folder.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
-}
 
 void drop(MainWindow& window, const QString& path)
 {
@@ -69,8 +62,8 @@ TEST(Window, LogMessageCutsAt255BytesAndPostsFromOtherThreadsInOrderWithoutWaiti
 TEST(Window, ClearEmptiesThePanesAndACancelledChoiceKeepsTheFile)
 {
     WindowDriver driver;
-    QTemporaryDir folder;
-    const QString firmware = writeFile(folder, "image.bin");
+    const ImageFolder files(1);
+    const QString firmware = files.imagePath;
     driver.chooseFirmware(firmware);
     driver.window->logMessage("status line");
     driver.widget<QLabel>("label_Action").setText("changed");
@@ -96,23 +89,23 @@ TEST(Window, ClearEmptiesThePanesAndACancelledChoiceKeepsTheFile)
 TEST(Window, AChosenFileIsShownAtOnceAndWhatCannotBeFlashedIsRefused)
 {
     WindowDriver driver;
-    QTemporaryDir folder;
-    const QString chosen = writeFile(folder, "<i>chosen&amp;.bin", QByteArray(300, '\0'));
+    const ImageFolder files(1);
+    const QString chosen = files.write("<i>chosen&amp;.bin", QByteArray(300, '\0'));
     driver.chooseFirmware(chosen);
     EXPECT_EQ(driver.text("label_FileSize"), "File: " + chosen + " \nSize: 300 Bytes");
     EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 2");
     for (const char* label : {"labelFirmware_1", "label_FileSize"})
         EXPECT_EQ(driver.widget<QLabel>(label).textFormat(), Qt::PlainText) << label;
 
-    const QString firmware = writeFile(folder, "dropped.bin", QByteArray(513, '\0'));
+    const QString firmware = files.write("dropped.bin", QByteArray(513, '\0'));
     drop(*driver.window, firmware);
     EXPECT_EQ(driver.text("labelFirmware_1"), firmware);
     EXPECT_EQ(driver.text("label_FileSize"), "File: " + firmware + " \nSize: 513 Bytes");
     EXPECT_EQ(driver.text("label_TotalBlocks"), "Blocks to transfer: 3");
 
-    const QString fifo = folder.filePath("fifo.bin");
+    const QString fifo = files.folder.filePath("fifo.bin");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    for (const QString& refused : {folder.path(), writeFile(folder, "notes.txt"), fifo}) {
+    for (const QString& refused : {files.folder.path(), files.write("notes.txt", "Release notes\n"), fifo}) {
         driver.answerer.arm();
         drop(*driver.window, refused);
         EXPECT_TRUE(driver.answerer.answered()) << "a box says why";
@@ -124,7 +117,7 @@ TEST(Window, AChosenFileIsShownAtOnceAndWhatCannotBeFlashedIsRefused)
 
 TEST(Window, ARestartRestoresThePreviousChoices)
 {
-    QTemporaryDir folder;
+    const ImageFolder files(1);
     {
         WindowDriver driver;
         driver.typePort("/dev/ttyUSB7");
@@ -132,7 +125,7 @@ TEST(Window, ARestartRestoresThePreviousChoices)
         driver.selectSetting("comboBoxParity", "Even");
         driver.selectSetting("comboBoxStopBit", "2");
         driver.widget<QAction>("actionPacingAcknowledged").trigger();
-        driver.chooseFirmware(writeFile(folder, "image.bin"));
+        driver.chooseFirmware(files.imagePath);
         driver.window->close();
     }
     MainWindow restarted(nullptr, [] { return std::vector<SerialPortInfo>(); });
@@ -147,7 +140,7 @@ TEST(Window, ARestartRestoresThePreviousChoices)
     ModalAnswerer answerer;
     answerer.arm();
     restarted.findChild<QPushButton*>("pushButtonLoadFirmware")->click();
-    EXPECT_EQ(answerer.directory(), folder.path()) << "the dialog opens in the last folder";
+    EXPECT_EQ(answerer.directory(), files.folder.path()) << "the dialog opens in the last folder";
 }
 
 // The text a tooltip shows: Qt renders one that looks like markup.
@@ -259,9 +252,9 @@ TEST(Window, SaveLogReportsEveryFailureAndReplacesOnlyRegularFiles)
     WindowDriver driver;
     for (int i = 0; i < 2000; ++i)
         driver.window->logMessage("a line long enough to fill the file quickly: %d", i);
-    QTemporaryDir folder;
+    const ImageFolder files(1);
 
-    const QString fifo = folder.filePath("fifo.log");
+    const QString fifo = files.folder.filePath("fifo.log");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     driver.answerer.arm();
     driver.window->saveLog(fifo);
@@ -272,7 +265,7 @@ TEST(Window, SaveLogReportsEveryFailureAndReplacesOnlyRegularFiles)
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
 
     // A file-size limit fails writes as a full disk does.
-    const QString earlier = writeFile(folder, "earlier.log", "the earlier log");
+    const QString earlier = files.write("earlier.log", "the earlier log");
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
     const rlimit unlimited = limit;
@@ -287,6 +280,6 @@ TEST(Window, SaveLogReportsEveryFailureAndReplacesOnlyRegularFiles)
     QFile kept(earlier);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "the earlier log");
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 2) << "no partial file left";
+    EXPECT_EQ(QDir(files.folder.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 3) << "no partial file left";
     EXPECT_TRUE(driver.window->statusBar()->currentMessage().isEmpty());
 }
