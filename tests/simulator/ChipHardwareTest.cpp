@@ -2,92 +2,57 @@
 // from when the program wrote it, an answer from when its last byte went out.
 // Only lower bounds are asserted, which the chip's schedule guarantees
 // whatever the machine's load; how close it keeps to them is for bench/.
+// What a flasher makes of a chip that answers before it writes, and of one
+// that loses what comes during a write, is in tests/session/PacingTest.cpp.
 #include "tests/simulator/ChipOnLine.h"
 
 namespace {
 
 using namespace chip_test;
-using std::chrono::nanoseconds;
+using M = ChipMessage;
 
-// Rounded down, so that the bounds sit at or below the chip's own.
-nanoseconds byteTimeAt(std::uint32_t baud)
+// When the record shows `message` first.
+std::chrono::steady_clock::time_point timeOf(const ChipRecord& record, ChipMessage message)
 {
-    return nanoseconds(10'000'000'000LL / baud);
+    for (const ChipEvent& event : record.events)
+        if (event.message == message)
+            return event.time;
+    ADD_FAILURE() << "not in the record: " << int(message);
+    return {};
 }
 
-ChipBehaviour wiredChip(std::uint32_t baud, std::chrono::milliseconds writeTime)
+// Block 1, the last, and the end of transfer behind it in one piece: the end
+// is in while the block is being written, and has to wait for the write
+// whether the chip answers the block before or after it.
+TEST(ChipHardware, BytesTakeTheirWireTimeBothWaysAndNoFrameIsTakenDuringAWrite)
 {
-    ChipBehaviour behaviour;
-    behaviour.wireBaud = baud;
-    behaviour.writeTime = writeTime;
-    return behaviour;
-}
+    // Rounded down, so that the bounds sit at or below the chip's own.
+    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / 9600);
+    const auto writeTime = 300ms;
+    for (const bool ackBeforeWrite : {false, true}) {
+        SCOPED_TRACE(ackBeforeWrite ? "answers, then writes" : "writes, then answers");
+        ChipBehaviour behaviour;
+        behaviour.wireBaud = 9600;
+        behaviour.writeTime = writeTime;
+        behaviour.ackBeforeWrite = ackBeforeWrite;
+        ChipOnLine bench(behaviour);
+        bench.enterBootMode();
+        bench.send(blockFrame(1, {'a', 'b', 'c'}) + kEndOfTransfer);
+        EXPECT_EQ(bench.receive(6), (kBlockWritten + Bytes{0x55, 0x66, 0x34})) << "nothing is lost without busyDrop";
+        ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& r) { return r.count(M::TransferEnded) == 1; }, kPatience));
 
-bool hasAnswered(const ChipSimulator& chip, ChipMessage answer, std::size_t times)
-{
-    return chip.waitUntil([&](const ChipRecord& record) { return record.count(answer) == times; }, kPatience);
-}
-
-TEST(ChipHardware, BytesTakeTheirWireTimeBothWaysAndABlockIsAnsweredOnceWritten)
-{
-    const auto byteTime = byteTimeAt(9600);
-    ChipOnLine bench(wiredChip(9600, 30ms));
-    bench.enterBootMode();
-    EXPECT_EQ(bench.exchange(blockFrame(1, {'a', 'b', 'c'}), 3), kBlockWritten);
-    ASSERT_TRUE(hasAnswered(bench.chip, ChipMessage::BlockWritten, 1));
-
-    const ChipRecord record = bench.chip.record();
-    const auto request = eventsOf(record, ChipMessage::BootModeRequest).at(0).time;
-    const auto bootReady = eventsOf(record, ChipMessage::BootReady).at(0).time;
-    EXPECT_GE(bootReady - request, (2 + 6) * byteTime) << "2 bytes in, then 6 bytes out one by one";
-    const auto block = eventsOf(record, ChipMessage::DataBlock).at(0).time;
-    const auto written = eventsOf(record, ChipMessage::BlockWritten).at(0).time;
-    EXPECT_GE(written - block, (12 + 3) * byteTime + 30ms) << "12 bytes in, the write, then 3 bytes out";
-}
-
-TEST(ChipHardware, AnUnsafeChipAnswersBeforeItWritesAndTakesTheNextFrameAfterTheWrite)
-{
-    const auto byteTime = byteTimeAt(115200);
-    ChipBehaviour behaviour = wiredChip(115200, 400ms);
-    behaviour.ackBeforeWrite = true;
-    ChipOnLine bench(behaviour);
-    bench.enterBootMode();
-    // Sent as one piece, block 2 is in while block 1 is being written.
-    bench.send(kBlockOneOfFF + blockFrame(2, Bytes(5, 2)));
-    EXPECT_EQ(bench.receive(6), kBlockWritten + kBlockWritten);
-    ASSERT_TRUE(hasAnswered(bench.chip, ChipMessage::BlockWritten, 2));
-
-    const ChipRecord record = bench.chip.record();
-    const auto sent = eventsOf(record, ChipMessage::DataBlock).at(0).time;
-    const auto answers = eventsOf(record, ChipMessage::BlockWritten);
-    // Due 23 ms after the frame, so far below the write time that only a
-    // chip that writes first comes near it.
-    EXPECT_LT(answers.at(0).time - sent, 400ms);
-    EXPECT_GE(answers.at(1).time - sent, (265 + 3) * byteTime + 400ms + 3 * byteTime);
-    EXPECT_EQ(record.image, Bytes(256, 0xFF) + Bytes(5, 2)) << "nothing is lost without busyDrop";
-}
-
-TEST(ChipHardware, BytesThatComeDuringAWriteAreLostAndTheChipFallsSilent)
-{
-    ChipBehaviour behaviour = wiredChip(115200, 10ms);
-    behaviour.ackBeforeWrite = true;
-    behaviour.busyDrop = true;
-    ChipOnLine bench(behaviour);
-    bench.enterBootMode();
-    // Block 2 goes out at once behind block 1, as from a host that does not
-    // wait for the answer: its head is in before the write, its middle
-    // during it, its tail after it.
-    bench.send(kBlockOneOfFF + blockFrame(2, Bytes(256, 2)));
-    EXPECT_EQ(bench.receive(6, kSilence), kBlockWritten) << "block 2 is never answered";
-    ASSERT_TRUE(bench.chip.waitUntil([](const ChipRecord& r) { return !r.protocolError.empty(); }, kPatience));
-
-    const ChipRecord record = bench.chip.record();
-    EXPECT_EQ(record.protocolError, "bytes came while block 1 was being written, and were lost");
-    EXPECT_GT(record.droppedBytes, 0u);
-    EXPECT_LT(record.droppedBytes, 265u);
-    EXPECT_EQ(record.image, Bytes(256, 0xFF));
-    bench.send(blockFrame(2, Bytes(256, 2)));
-    EXPECT_EQ(bench.receive(3, kSilence).size(), 0u) << "nor is it, sent again after the write";
+        const ChipRecord r = bench.chip.record();
+        EXPECT_GE(timeOf(r, M::BootReady) - timeOf(r, M::BootModeRequest), (2 + 6) * byteTime)
+            << "2 bytes in, then 6 bytes out one by one";
+        const auto block = timeOf(r, M::DataBlock);
+        if (ackBeforeWrite)
+            EXPECT_LT(timeOf(r, M::BlockWritten) - block, writeTime) << "due 16 ms after the frame";
+        else
+            EXPECT_GE(timeOf(r, M::BlockWritten) - block, (12 + 3) * byteTime + writeTime)
+                << "12 bytes in, the write, then 3 bytes out";
+        EXPECT_GE(timeOf(r, M::TransferEnded) - block, (12 + 3 + 3) * byteTime + writeTime)
+            << "the block in, its answer and its write, then 3 bytes out";
+    }
 }
 
 } // namespace

@@ -104,13 +104,4 @@ struct ChipOnLine : ProgramEnd
     ChipSimulator chip;
 };
 
-// The record's events, in order, of one kind.
-inline std::vector<ChipEvent> eventsOf(const ChipRecord& record, ChipMessage message)
-{
-    std::vector<ChipEvent> events;
-    std::copy_if(record.events.begin(), record.events.end(), std::back_inserter(events),
-                 [message](const ChipEvent& event) { return event.message == message; });
-    return events;
-}
-
 } // namespace chip_test

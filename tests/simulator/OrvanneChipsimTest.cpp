@@ -1,88 +1,63 @@
 // orvanne-chipsim as a command: what it refuses, and the file it writes the
-// received image into.
+// received image into. A flasher's run into that file: tests/cli.
 #include "tests/simulator/ChipOnLine.h"
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
-
-extern char** environ;
+#include <utility>
 
 namespace {
 
 using namespace chip_test;
 namespace fs = std::filesystem;
 
-// orvanne-chipsim in a process of its own, with its standard output on a pipe.
-class Chipsim
+// orvanne-chipsim with its standard output on a pipe, run by a shell that
+// first prints its process id, which exec hands on, and by `timeout`, which
+// passes a stop on and ends one that serves where it should have refused or
+// does not stop after its run.
+struct Chipsim
 {
-public:
-    explicit Chipsim(const std::vector<std::string>& options)
+    explicit Chipsim(const std::string& options)
+        : output(popen(("echo $$; exec timeout 20 '" ORVANNE_CHIPSIM "' " + options + " 2>/dev/null").c_str(), "r")),
+          pid(std::atoi(line().c_str()))
     {
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> words{ORVANNE_CHIPSIM};
-        words.insert(words.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, ORVANNE_CHIPSIM, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        output_ = out[0];
     }
 
     ~Chipsim()
     {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(output_);
+        if (output != nullptr)
+            pclose(output);
     }
 
-    // The port it serves on; empty when it printed none.
-    std::string port()
+    // The next line of its output; the first is the port it serves on.
+    std::string line()
     {
-        ProgramEnd output;
-        output.fd = dup(output_);
-        std::string line;
-        for (Bytes byte; (byte = output.receive(1)).size() == 1 && byte[0] != '\n';)
-            line += char(byte[0]);
-        return line;
+        char text[4096];
+        return fgets(text, sizeof text, output) != nullptr ? std::string(text, std::strcspn(text, "\n")) : "";
     }
 
-    void stop() { kill(pid_, SIGTERM); }
+    void stop()
+    {
+        if (pid > 0)
+            kill(pid, SIGTERM);
+    }
 
-    // Its exit status; -1 when it did not end in time.
+    // Its exit status; -1 when it did not exit.
     int exitStatus()
     {
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
-        while (waitpid(pid_, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
-        if (!WIFEXITED(status))
-            return -1;
-        pid_ = -1;
-        return WEXITSTATUS(status);
+        const int status = pclose(std::exchange(output, nullptr));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-private:
-    pid_t pid_ = -1;
-    int output_ = -1;
+    FILE* output;
+    pid_t pid;
 };
 
 struct Folder
@@ -105,53 +80,41 @@ Bytes contentsOf(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(file), {});
 }
 
-TEST(OrvanneChipsim, RefusesWhatItCannotServe)
+TEST(OrvanneChipsim, RefusesOptionsItCannotServe)
 {
-    const std::vector<std::string> badOptions[] = {
-        {"--wire-baud", "0"},       {"--wire-baud", "9600x"},        {"--write-ms", "-1"},
-        {"--busy-drop"},            {"--ack-before-write", "--write-ms", "0"},
-        {"--mode", "silent", "--write-ms", "5"},
-    };
-    for (const auto& options : badOptions) {
-        SCOPED_TRACE(options.front());
-        Chipsim chipsim(options);
-        EXPECT_EQ(chipsim.exitStatus(), 2);
+    for (const char* options : {"--wire-baud 0", "--wire-baud 9600x", "--write-ms -1", "--busy-drop",
+                                "--ack-before-write --write-ms 0", "--mode silent --write-ms 5"}) {
+        SCOPED_TRACE(options);
+        EXPECT_EQ(Chipsim(options).exitStatus(), 2);
     }
-
-    const Folder folder;
-    const Bytes firmware(300, 0x5A);
-    const std::string firmwarePath = folder.file("firmware.bin", firmware);
-    const std::string otherName = (folder.path / "received.bin").string();
-    fs::create_hard_link(firmwarePath, otherName);
-    Chipsim chipsim({"--expect-image", firmwarePath, "--image-out", otherName});
-    EXPECT_EQ(chipsim.exitStatus(), 2) << "the image out is the expected image under another name";
-    EXPECT_EQ(contentsOf(firmwarePath), firmware);
 }
 
-TEST(OrvanneChipsim, WritesTheImageReceivedOnlyWhenItStops)
+TEST(OrvanneChipsim, WritesTheImageReceivedOnlyWhenItStopsAndNeverOverTheImageExpected)
 {
     const Folder folder;
     const Bytes firmware(200, 0xA5);
     const std::string firmwarePath = folder.file("firmware.bin", firmware);
     const std::string received = folder.file("received.bin", Bytes(3, 'x'));
-    Chipsim chipsim({"--once", "--image-out", received, "--expect-image", firmwarePath});
-    const std::string port = chipsim.port();
+    const std::string otherName = (folder.path / "firmware-too.bin").string();
+    fs::create_hard_link(firmwarePath, otherName);
+    EXPECT_EQ(Chipsim("--expect-image '" + firmwarePath + "' --image-out '" + otherName + "'").exitStatus(), 2)
+        << "the image out is the expected image under another name";
+
+    Chipsim chipsim("--once --image-out '" + received + "' --expect-image '" + firmwarePath + "'");
+    const std::string port = chipsim.line();
     ASSERT_FALSE(port.empty());
     EXPECT_EQ(contentsOf(received), Bytes(3, 'x')) << "left as it was while the chip serves";
-    {
-        ProgramEnd program(port);
-        program.flash(firmware);
-    }
+    ProgramEnd(port).flash(firmware); // and closes the port, which ends the serve
     EXPECT_EQ(chipsim.exitStatus(), 0);
     EXPECT_EQ(contentsOf(received), firmware);
+    EXPECT_EQ(contentsOf(firmwarePath), firmware);
 
     const std::string nothing = (folder.path / "nothing.bin").string();
-    Chipsim stoppedEarly({"--image-out", nothing});
-    ASSERT_FALSE(stoppedEarly.port().empty());
+    Chipsim stoppedEarly("--image-out '" + nothing + "'");
+    ASSERT_FALSE(stoppedEarly.line().empty());
     stoppedEarly.stop();
     EXPECT_EQ(stoppedEarly.exitStatus(), 0);
-    EXPECT_TRUE(fs::exists(nothing));
-    EXPECT_EQ(fs::file_size(nothing), 0u);
+    EXPECT_TRUE(fs::exists(nothing) && fs::file_size(nothing) == 0);
 }
 
 } // namespace
