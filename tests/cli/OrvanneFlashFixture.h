@@ -4,13 +4,13 @@
 // simulated chips on pseudo-terminals, judged by what the chips received, its
 // exit status, what it printed and what it recorded.
 #include "simulator/ChipSimulator.h"
+#include "tests/support/ImageFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -29,22 +29,7 @@ class OrvanneFlash : public testing::Test
 {
 protected:
     // Two blocks, the second one short: each run costs the chip's pauses.
-    void SetUp() override
-    {
-        for (int i = 0; i < 300; ++i)
-            image.push_back(static_cast<std::uint8_t>(i * 7 + 3));
-        imagePath = writeFile("firmware.bin", QByteArray(reinterpret_cast<const char*>(image.data()),
-                                                         static_cast<qsizetype>(image.size())));
-    }
-
-    QString writeFile(const QString& name, const QByteArray& bytes) const
-    {
-        const QString path = folder.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        return path;
-    }
+    OrvanneFlash() : image(files.image.begin(), files.image.end()) {}
 
     void addChips(std::size_t count, ChipBehaviour behaviour = {})
     {
@@ -91,8 +76,8 @@ protected:
         return rows;
     }
 
-    QTemporaryDir folder;
-    QString imagePath;
-    std::vector<std::uint8_t> image;
+    const ImageFolder files{300};
+    const QString imagePath = files.imagePath;
+    const std::vector<std::uint8_t> image;
     std::vector<std::unique_ptr<ChipSimulator>> chips;
 };

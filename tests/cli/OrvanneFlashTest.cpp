@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 TEST_F(OrvanneFlash, FlashesOneTwoAndEightChipsAtOnceAndRecordsEveryRun)
 {
-    const QString recordPath = folder.filePath("runs.csv");
+    const QString recordPath = files.folder.filePath("runs.csv");
     int expectedRows = 0;
     for (const std::size_t boards : {1, 2, 8}) {
         chips.clear();
@@ -47,7 +47,7 @@ TEST_F(OrvanneFlash, ASilentChipAndALostPortFailAloneWhileTheOthersComplete)
     addChips(1, ChipBehaviour::silent());
     addChips(1, ChipBehaviour::hangUpAfterBlock(1));
     addChips(3);
-    const QString recordPath = folder.filePath("runs.csv");
+    const QString recordPath = files.folder.filePath("runs.csv");
     const Outcome outcome =
         run(QStringList{"flash", imagePath, "--json", "--timeout", "0.5", "--record", recordPath} + portOptions());
     EXPECT_EQ(outcome.exitCode, 1);
@@ -111,7 +111,7 @@ TEST_F(OrvanneFlash, TheLineSettingsAskedForReachTheLine)
 TEST_F(OrvanneFlash, ARunThatCannotBeRecordedFails)
 {
     addChips(1);
-    const QString recordPath = folder.filePath("runs.csv");
+    const QString recordPath = files.folder.filePath("runs.csv");
     ASSERT_EQ(run(QStringList{"flash", imagePath, "--record", recordPath} + portOptions()).exitCode, 0);
     const qint64 recorded = QFileInfo(recordPath).size();
     // The file may not grow by a whole row: as on a full disk, the write fails.
@@ -131,7 +131,7 @@ TEST_F(OrvanneFlash, ARunThatCannotBeRecordedFails)
 // output, not the runs.
 TEST_F(OrvanneFlash, SignalsCancelTheRunsAndAClosedPipeEndsOnlyTheOutput)
 {
-    const QString recordPath = folder.filePath("runs.csv");
+    const QString recordPath = files.folder.filePath("runs.csv");
     for (const int signal : {SIGTERM, SIGHUP}) {
         chips.clear();
         addChips(2, ChipBehaviour::silent());
@@ -167,7 +167,7 @@ TEST_F(OrvanneFlash, SignalsCancelTheRunsAndAClosedPipeEndsOnlyTheOutput)
 // The two commands together, as a person tries them without hardware.
 TEST_F(OrvanneFlash, WhatOrvanneChipsimReceivesIsTheFileFlashed)
 {
-    const QString received = folder.filePath("received.bin");
+    const QString received = files.folder.filePath("received.bin");
     QProcess chipsim;
     chipsim.start(ORVANNE_CHIPSIM, {"--once", "--image-out", received});
     while (!chipsim.canReadLine())

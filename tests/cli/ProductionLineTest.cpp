@@ -4,7 +4,6 @@
 #include "OrvanneFlashFixture.h"
 #include "session/RunRecordFile.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 
@@ -25,25 +24,19 @@ const QStringList kColumns{"start",       "end",      "duration_ms", "result", "
 class ProductionLine : public OrvanneFlash
 {
 protected:
-    QString sha256() const
-    {
-        QFile file(imagePath);
-        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex() : "";
-    }
-
     // A job in a folder of its own that names the image by a relative path.
     QString writeJob(const QString& name, const QString& json) const
     {
-        QDir(folder.path()).mkpath("jobs");
-        return writeFile("jobs/" + name + ".orvjob", json.toUtf8());
+        QDir(files.folder.path()).mkpath("jobs");
+        return files.write("jobs/" + name + ".orvjob", json.toUtf8());
     }
 };
 
 TEST_F(ProductionLine, AJobFlashesItsApprovedImageWithItsSettingsAndIsRecorded)
 {
     addChips(2);
-    const QString recordPath = folder.filePath("runs.csv");
-    const QString job = writeJob("line7", R"({"job": "Line 7, rev C", "image": "../firmware.bin", "sha256": ")" + sha256().toUpper()
+    const QString recordPath = files.folder.filePath("runs.csv");
+    const QString job = writeJob("line7", R"({"job": "Line 7, rev C", "image": "../image.bin", "sha256": ")" + files.sha256().toUpper()
                                  + R"(", "baud": 57600, "stop_bits": 2, "reply_timeout_s": 2, "pacing": "acknowledged", "min_gap_ms": 3})");
     const Outcome outcome = run(QStringList{"flash", "--job", job, "--record", recordPath, "--station", "=cmd|' /C calc'!A0",
                                             "--operator", "Ana"} + portOptions());
@@ -60,7 +53,7 @@ TEST_F(ProductionLine, AJobFlashesItsApprovedImageWithItsSettingsAndIsRecorded)
         EXPECT_EQ(QDateTime::fromString(row[0], Qt::ISODateWithMs).msecsTo(QDateTime::fromString(row[1], Qt::ISODateWithMs)),
                   row[2].toLongLong());
         EXPECT_EQ(row.mid(3, 3), (QStringList{"passed", "Flashing completed.", "flash"}));
-        EXPECT_EQ(row.mid(11, 3), (QStringList{sha256(), "300", "2"}));
+        EXPECT_EQ(row.mid(11, 3), (QStringList{files.sha256(), "300", "2"}));
         // The station's name is no formula for a spreadsheet.
         EXPECT_EQ(row.mid(14, 3), (QStringList{"Line 7, rev C", "'=cmd|' /C calc'!A0", "Ana"}));
         EXPECT_EQ(row.mid(18), (QStringList{"acknowledged", "3"}));
@@ -73,8 +66,8 @@ TEST_F(ProductionLine, RefusalsNameTheirCauseAndWriteNothing)
 {
     addChips(1);
     const QStringList port = portOptions();
-    const QString neverPath = folder.filePath("never.csv");
-    const QString good = R"("job": "j", "image": "../firmware.bin", "sha256": ")" + sha256() + '"';
+    const QString neverPath = files.folder.filePath("never.csv");
+    const QString good = R"("job": "j", "image": "../image.bin", "sha256": ")" + files.sha256() + '"';
     const auto flashJob = [&](const QString& name, const QString& json) {
         return QStringList{"flash", "--job", writeJob(name, json), "--record", neverPath} + port;
     };
@@ -84,27 +77,27 @@ TEST_F(ProductionLine, RefusalsNameTheirCauseAndWriteNothing)
         int exitCode;
         QString cause;
     } refusals[] = {
-        {QStringList{"flash", folder.filePath("missing.bin")} + port, 2, "does not exist"},
+        {QStringList{"flash", files.folder.filePath("missing.bin")} + port, 2, "does not exist"},
         {QStringList{"flash", imagePath, "--parity", "sometimes"} + port, 2, "--parity"},
-        {QStringList{"flash", folder.path()} + port, 3, "is a directory"},
-        {QStringList{"flash", writeFile("empty.bin", {})} + port, 3, "empty"},
+        {QStringList{"flash", files.folder.path()} + port, 3, "is a directory"},
+        {QStringList{"flash", files.write("empty.bin", {})} + port, 3, "empty"},
         {QStringList{"flash", imagePath, "--record", neverPath, "--port", "/dev/orvanne-no-such-port"} + port, 3, "no such port"},
-        {QStringList{"flash", writeFile("app.bin", ":10000000F8FF0020C1000008C3000008C500000849\n")} + port, 3,
+        {QStringList{"flash", files.write("app.bin", ":10000000F8FF0020C1000008C3000008C500000849\n")} + port, 3,
          "looks like an Intel HEX file; convert it"},
         {QStringList{"flash", imagePath, "--expect-sha256", QString(64, 'a')} + port, 3, "but " + QString(64, 'a') + " was approved"},
         {QStringList{"flash", imagePath, "--expect-sha256", "abc"} + port, 2, "is not a SHA-256"},
         {QStringList{"flash", imagePath, "--min-gap", "5"} + port, 2, "only with --pacing acknowledged"},
         {QStringList{"station", imagePath, "--keep-going"} + port, 2, "keeps going on its own"},
-        {QStringList{"flash", "--job", folder.filePath("none.orvjob")} + port, 2, "none.orvjob\": no such file"},
+        {QStringList{"flash", "--job", files.folder.filePath("none.orvjob")} + port, 2, "none.orvjob\": no such file"},
         {flashJob("set", "{" + good + "}") + QStringList{"--baud", "9600"}, 2, "--baud: the job file sets it"},
         {flashJob("comma", "{" + good + ",\n \"baud\": 9600,,}"), 2, "line 2, column 16"},
         {flashJob("typo", "{" + good + ", \"stopbits\": 2}"), 2, "unknown key \"stopbits\""},
         {flashJob("parity", "{" + good + ", \"parity\": \"often\"}"), 2,
          "\"parity\": \"often\" is not one of none, odd, even, mark, space"},
-        {flashJob("gone", R"({"job": "j", "image": "missing.bin", "sha256": ")" + sha256() + "\"}"), 2, "missing.bin does not exist"},
-        {flashJob("short", R"({"job": "j", "image": "../firmware.bin", "sha256": "12ab"})"), 2, "\"sha256\" must be 64 hexadecimal digits"},
-        {flashJob("nameless", R"({"image": "../firmware.bin"})"), 2, "\"job\" is missing"},
-        {flashJob("other", R"({"job": "j", "image": "../firmware.bin", "sha256": ")" + QString(64, '0') + "\"}"), 3, "its SHA-256 is " + sha256()},
+        {flashJob("gone", R"({"job": "j", "image": "missing.bin", "sha256": ")" + files.sha256() + "\"}"), 2, "missing.bin does not exist"},
+        {flashJob("short", R"({"job": "j", "image": "../image.bin", "sha256": "12ab"})"), 2, "\"sha256\" must be 64 hexadecimal digits"},
+        {flashJob("nameless", R"({"image": "../image.bin"})"), 2, "\"job\" is missing"},
+        {flashJob("other", R"({"job": "j", "image": "../image.bin", "sha256": ")" + QString(64, '0') + "\"}"), 3, "its SHA-256 is " + files.sha256()},
     };
     for (const auto& refusal : refusals) {
         const Outcome outcome = run(refusal.arguments);
@@ -120,11 +113,11 @@ TEST_F(ProductionLine, RefusalsNameTheirCauseAndWriteNothing)
 TEST_F(ProductionLine, ARecordThatCannotTakeTheRowsIsRefusedUntouched)
 {
     addChips(1);
-    const QString link = folder.filePath("link.csv");
+    const QString link = files.folder.filePath("link.csv");
     ASSERT_TRUE(QFile::link(imagePath, link));
-    const QString foreign = writeFile("other.csv", "time,port\r\n2026,COM3\r\n");
+    const QString foreign = files.write("other.csv", "time,port\r\n2026,COM3\r\n");
     // Another program holds this one locked, and keeps it so.
-    const QString locked = writeFile("locked.csv", {});
+    const QString locked = files.write("locked.csv", {});
     const int lockedFd = ::open(QFile::encodeName(locked).constData(), O_RDONLY);
     ASSERT_EQ(flock(lockedFd, LOCK_EX), 0);
     const std::map<QString, QString> refusals{{imagePath, "it is the same file as " + imagePath},
@@ -147,8 +140,8 @@ TEST_F(ProductionLine, ARecordThatCannotTakeTheRowsIsRefusedUntouched)
 TEST_F(ProductionLine, KeepGoingFlashesTheBoardsWhosePortsOpen)
 {
     addChips(3);
-    const QString recordPath = folder.filePath("runs.csv");
-    const QString missing = folder.filePath("ttyUSB9");
+    const QString recordPath = files.folder.filePath("runs.csv");
+    const QString missing = files.folder.filePath("ttyUSB9");
     const QStringList ports = portOptions().mid(0, 2) + QStringList{"--port", missing} + portOptions().mid(2);
     const Outcome outcome = run(QStringList{"flash", imagePath, "--keep-going", "--record", recordPath} + ports);
     EXPECT_EQ(outcome.exitCode, 1);
@@ -166,7 +159,7 @@ TEST_F(ProductionLine, KeepGoingFlashesTheBoardsWhosePortsOpen)
 // as soon as both are ready: every row whole on its own line, one header.
 TEST_F(ProductionLine, TwoProcessesShareTheRecordWithoutABrokenLine)
 {
-    const QString recordPath = folder.filePath("shared.csv");
+    const QString recordPath = files.folder.filePath("shared.csv");
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     std::vector<pid_t> writers;

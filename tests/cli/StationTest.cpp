@@ -36,8 +36,8 @@ std::vector<std::uint8_t> imageAtExit(ChipSimulator& chip, long asks)
 // second the adapter stays, and boards come and go on its one open line.
 TEST_F(OrvanneFlash, AStationFlashesBoardAfterBoardOnEachPortUntilCtrlC)
 {
-    const QString recordPath = folder.filePath("runs.csv");
-    const QString withAdapter = folder.filePath("fixture0");
+    const QString recordPath = files.folder.filePath("runs.csv");
+    const QString withAdapter = files.folder.filePath("fixture0");
     std::unique_ptr<ChipSimulator> boardWithAdapter;
     ChipSimulator fixedAdapter;
     const QString fixed = QString::fromStdString(fixedAdapter.slavePath());
