@@ -5,28 +5,19 @@
 #include "serialport/posix/SysfsPortSource.h"
 #include "session/PortIdentity.h"
 #include "session/PrintableText.h"
-
-#include <QTemporaryDir>
+#include "tests/support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 TEST(SystemText, AHostileProductStringIsShownAsTextAndRecordedAsData)
 {
-    QTemporaryDir root;
-    const std::filesystem::path sys = root.path().toStdString();
-    const std::filesystem::path usb = sys / "devices/usb1/1-1";
-    std::filesystem::create_directories(usb / "1-1:1.0/ttyUSB0");
+    FakeSysfs sysfs;
     const std::string product = "\x1b]0;owned\x07\x1b[2J=HYPERLINK(\"http://x\")";
-    for (const auto& [name, value] :
-         {std::pair<std::string, std::string>{"idVendor", "1234"}, {"idProduct", "5678"}, {"product", product}, {"serial", "A50285BI"}})
-        std::ofstream(usb / name) << value << '\n';
-    std::filesystem::create_directories(sys / "class/tty/ttyUSB0");
-    std::filesystem::create_directory_symlink(usb / "1-1:1.0/ttyUSB0", sys / "class/tty/ttyUSB0/device");
+    const std::filesystem::path usb =
+        sysfs.device("devices/usb1/1-1", {"idVendor=1234", "idProduct=5678", "product=" + product, "serial=A50285BI"});
+    sysfs.tty("ttyUSB0", usb / "1-1:1.0");
 
-    const PortIdentity identity = identifyPort(assembleSerialPorts(readSysfsPorts(sys)), "ttyUSB0");
+    const PortIdentity identity = identifyPort(assembleSerialPorts(readSysfsPorts(sysfs.root)), "ttyUSB0");
     EXPECT_EQ(identity.serialNumber, "A50285BI");
     EXPECT_EQ(printableText(identity.adapterName), "\\x1B]0;owned\\x07\\x1B[2J=HYPERLINK(\"http://x\")");
     EXPECT_EQ(csvField(printableText("=HYPERLINK(\"http://x\")")), "\"'=HYPERLINK(\"\"http://x\"\")\"");

@@ -16,12 +16,7 @@
 #include <optional>
 #else
 #include "serialport/posix/SysfsPortSource.h"
-
-#include <stdlib.h>
-
-#include <fstream>
-
-namespace fs = std::filesystem;
+#include "tests/support/FakeSysfs.h"
 #endif
 
 namespace {
@@ -93,48 +88,15 @@ TEST(SerialPortEnumeration, ListsEveryPortOnceAndNoPrinterPorts)
     }
 }
 #else
-// A sysfs tree laid out like Linux's: devices with their attribute files, each
-// tty in a "tty" folder below its device, linked from class/tty, and every
-// link relative.
-struct FakeSysfs
-{
-    ~FakeSysfs() { fs::remove_all(root); }
-
-    // Attributes are "name=text".
-    fs::path device(const fs::path& path, std::initializer_list<std::string> attributes = {}) const
-    {
-        fs::create_directories(root / path);
-        for (const std::string& attribute : attributes)
-            std::ofstream(root / path / attribute.substr(0, attribute.find('='))) << attribute.substr(attribute.find('=') + 1) << '\n';
-        return path;
-    }
-
-    void link(const fs::path& from, const fs::path& to) const
-    {
-        fs::create_directories(root / from.parent_path());
-        fs::create_directory_symlink(to.lexically_relative(from.parent_path()), root / from);
-    }
-
-    // The serial core gives its ttys a UART type (0: none there).
-    void tty(const std::string& name, const fs::path& owner, const std::string& type = "") const
-    {
-        const fs::path tty = device(owner / "tty" / name, {"type=" + type});
-        link(tty / "device", owner);
-        link("class/tty/" + name, tty);
-    }
-
-    const fs::path root = mkdtemp((fs::temp_directory_path() / "fake-sysfs-XXXXXX").string().data());
-};
-
 TEST(SysfsPortSource, ListsSerialPortsWithTheirIdsAndNamesInNaturalOrder)
 {
     FakeSysfs sysfs;
-    const fs::path hub = sysfs.device("devices/usb1", {"idVendor=1d6b", "idProduct=0002", "product=xHCI Host Controller"});
+    const std::filesystem::path hub = sysfs.device("devices/usb1", {"idVendor=1d6b", "idProduct=0002", "product=xHCI Host Controller"});
     // usb-serial: device, interface, port, tty.
     sysfs.tty("ttyUSB10", sysfs.device(hub / "1-1", {"idVendor=1a86", "idProduct=7523", "bcdDevice=0264", "product=USB Serial"}) / "1-1:1.0/ttyUSB10");
     sysfs.tty("ttyUSB2", sysfs.device(hub / "1-2", {"idVendor=67b", "idProduct=2303"}) / "1-2:1.0/ttyUSB2");
     // Since Linux 6.5 the serial core's own devices stand between a UART and its tty.
-    const fs::path uart = sysfs.device("devices/pnp0/00:04", {"id=PNP0501\nPNP0500"});
+    const std::filesystem::path uart = sysfs.device("devices/pnp0/00:04", {"id=PNP0501\nPNP0500"});
     sysfs.link(uart / "00:04:0/subsystem", "bus/serial-base");
     sysfs.link(uart / "00:04:0/00:04:0.0/subsystem", "bus/serial-base");
     sysfs.tty("ttyS0", uart / "00:04:0/00:04:0.0", "4");

@@ -3,6 +3,7 @@
 #include "app/PortComboBox.h"
 #include "serialport/SerialPortAssembly.h"
 #include "serialport/posix/SysfsPortSource.h"
+#include "tests/support/FakeSysfs.h"
 #include "tests/support/ImageFolder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/WindowDriver.h"
@@ -23,7 +24,6 @@
 #include <csignal>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 namespace {
@@ -156,19 +156,14 @@ QString shownAsToolTip(const QString& tip)
 // A fake sysfs tree gains and loses USB adapters while the window is open.
 TEST(Window, ThePortListFollowsAdaptersButNeverMovesTheChoice)
 {
-    QTemporaryDir root;
-    const std::filesystem::path sys = root.path().toStdString();
+    FakeSysfs sysfs;
     const auto plugIn = [&](const char* tty, const char* device, const char* idVendor, const char* product) {
-        const std::filesystem::path usb = sys / "devices/usb1" / device;
-        std::filesystem::create_directories(usb / "if" / tty);
-        for (const auto& [name, value] : {std::pair{"idVendor", idVendor}, {"idProduct", "7523"}, {"product", product}})
-            std::ofstream(usb / name) << value << '\n';
-        std::filesystem::create_directories(sys / "class/tty" / tty);
-        std::filesystem::create_directory_symlink(usb / "if" / tty, sys / "class/tty" / tty / "device");
+        return sysfs.tty(tty, sysfs.device(std::string("devices/usb1/") + device,
+                                           {std::string("idVendor=") + idVendor, "idProduct=7523", std::string("product=") + product})
+                                  / "if");
     };
-    const auto unplug = [&](const char* tty) { std::filesystem::remove_all(sys / "class/tty" / tty); };
-    plugIn("ttyUSB1", "1-1", "1a86", "USB Serial");
-    WindowDriver driver([sys] { return assembleSerialPorts(readSysfsPorts(sys)); });
+    const std::filesystem::path chosenTty = plugIn("ttyUSB1", "1-1", "1a86", "USB Serial");
+    WindowDriver driver([root = sysfs.root] { return assembleSerialPorts(readSysfsPorts(root)); });
     auto& box = driver.widget<QComboBox>("comboBoxPortName");
     auto& notListed = driver.widget<QAction>("actionPortNotListed");
     ASSERT_EQ(box.count(), 1);
@@ -186,14 +181,14 @@ TEST(Window, ThePortListFollowsAdaptersButNeverMovesTheChoice)
 
     // The chosen adapter goes: its name stays chosen, marked, and nothing
     // else is chosen in its place; it is selected again when it returns.
-    unplug("ttyUSB1");
+    std::filesystem::remove(sysfs.root / "class/tty/ttyUSB1");
     emit driver.widget<PortComboBox>("comboBoxPortName").popupAboutToShow();
     ASSERT_EQ(box.count(), 1);
     EXPECT_EQ(box.itemText(0), "ttyUSB0");
     EXPECT_EQ(box.currentText(), "ttyUSB1");
     EXPECT_TRUE(notListed.isVisible());
     EXPECT_TRUE(shownAsToolTip(notListed.toolTip()).startsWith("ttyUSB1 is not listed by the system now"));
-    plugIn("ttyUSB1", "1-1", "1a86", "USB Serial");
+    sysfs.link("class/tty/ttyUSB1", chosenTty);
     emit driver.widget<PortComboBox>("comboBoxPortName").popupAboutToShow();
     ASSERT_EQ(box.count(), 2);
     EXPECT_EQ(box.currentIndex(), 1);
