@@ -5,14 +5,13 @@
 // the chip's own CRC is checked against fixed values, not against itself.
 #include "simulator/ChipSimulator.h"
 #include "simulator/Crc16Modbus.h"
+#include "tests/support/PtyPair.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -69,17 +68,7 @@ struct ProgramEnd
     void send(const Bytes& bytes) { ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
     // What came before `count` bytes were there or `wait` had passed.
-    Bytes receive(std::size_t count, std::chrono::milliseconds wait = kPatience)
-    {
-        Bytes bytes(count);
-        std::size_t got = 0;
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        for (pollfd ready{fd, POLLIN, 0}; got < count && std::chrono::steady_clock::now() < deadline;)
-            if (poll(&ready, 1, 10) == 1)
-                got += std::size_t(std::max<ssize_t>(0, read(fd, bytes.data() + got, count - got)));
-        bytes.resize(got);
-        return bytes;
-    }
+    Bytes receive(std::size_t count, std::chrono::milliseconds wait = kPatience) { return readUpTo(fd, count, wait); }
 
     Bytes exchange(const Bytes& frame, std::size_t replyLength) { return send(frame), receive(replyLength); }
     void enterBootMode() { ASSERT_EQ(exchange(kBootModeRequest, 6), kBootReady); }

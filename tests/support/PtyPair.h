@@ -20,7 +20,10 @@ public:
     void write(const void* data, std::size_t size);
     void write(const std::vector<std::uint8_t>& bytes) { write(bytes.data(), bytes.size()); }
 
-    // Reads from the master until `count` bytes have come or `timeout` passed;
-    // returns what came.
+    // Reads from the master (the bytes the "device" receives).
     std::vector<std::uint8_t> read(std::size_t count, std::chrono::milliseconds timeout);
 };
+
+// Reads from `fd` until `count` bytes have come or `timeout` passed; returns
+// what came.
+std::vector<std::uint8_t> readUpTo(int fd, std::size_t count, std::chrono::milliseconds timeout);
