@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flash/FirmwareFile.h"
+#include "tests/support/ImageBytes.h"
 
 #include <QTemporaryDir>
 
@@ -10,16 +11,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-// Image bytes in which every block differs from its neighbours, so a payload
-// taken from the wrong offset shows.
-inline std::vector<std::uint8_t> imageBytes(std::size_t size)
-{
-    std::vector<std::uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
-    return bytes;
-}
 
 // Firmware files in a folder of their own, removed with it.
 class FirmwareFolder

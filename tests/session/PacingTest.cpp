@@ -5,6 +5,7 @@
 // success with a wrong image.
 #include "simulator/ChipSimulator.h"
 #include "tests/support/BoardRun.h"
+#include "tests/support/ImageBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> firmware()
-{
-    std::vector<std::uint8_t> bytes(700);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 11 + i / 256);
-    return bytes;
-}
+const std::vector<std::uint8_t> kFirmware = imageBytes(700);
 
 // One board on the chip's port, flashing the firmware with a pacing.
 class Board
@@ -35,7 +30,7 @@ public:
         settings.pacing = pacing;
         settings.replyDeadline = 1s;
         const std::optional<RunResult> result =
-            run_.flash(std::make_shared<const FirmwareImage>(firmware()), settings, 30s);
+            run_.flash(std::make_shared<const FirmwareImage>(kFirmware), settings, 30s);
         EXPECT_TRUE(result) << "the run did not end";
         return result.value_or(RunResult{});
     }
@@ -63,7 +58,7 @@ TEST(Pacing, TheProtocolsPausesAreKeptRunAfterRunAndAcknowledgedPacingFollowsThe
     for (int run = 1; run <= 2; ++run) {
         EXPECT_EQ(board.flash(Pacing::Protocol).outcome, RunOutcome::Completed) << "run " << run;
         EXPECT_EQ(chip.protocolError(), "") << "run " << run;
-        EXPECT_EQ(chip.image(), firmware());
+        EXPECT_EQ(chip.image(), kFirmware);
         chip.newBoard();
     }
     // The same chip sees block 1 long before the second the protocol asks for.
@@ -73,7 +68,7 @@ TEST(Pacing, TheProtocolsPausesAreKeptRunAfterRunAndAcknowledgedPacingFollowsThe
     ChipSimulator sound(hardware(115200, 10ms));
     Board soundBoard(sound);
     EXPECT_EQ(soundBoard.flash(Pacing::Acknowledged).outcome, RunOutcome::Completed);
-    EXPECT_EQ(sound.image(), firmware());
+    EXPECT_EQ(sound.image(), kFirmware);
 }
 
 // The write times leave room for the simulator's own wake-up, which lags by
@@ -100,6 +95,6 @@ TEST(Pacing, AChipThatAnswersBeforeItWritesIsSafeOnlyUnderTheProtocolsPauses)
     ChipSimulator quickWriter(writesAfterAnswering(2ms));
     Board protocolBoard(quickWriter);
     EXPECT_EQ(protocolBoard.flash(Pacing::Protocol).outcome, RunOutcome::Completed);
-    EXPECT_EQ(quickWriter.image(), firmware());
+    EXPECT_EQ(quickWriter.image(), kFirmware);
     EXPECT_EQ(quickWriter.protocolError(), "");
 }

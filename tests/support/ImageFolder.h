@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/ImageBytes.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
@@ -8,14 +10,14 @@
 
 #include <gtest/gtest.h>
 
-// A temporary folder with a raw firmware image of binary bytes in it, each
-// block unlike its neighbours so that a payload from the wrong offset shows, and the files a test writes beside it (jobs, records).
+// A temporary folder with a raw firmware image (imageBytes) in it, and the
+// files a test writes beside it (jobs, records).
 struct ImageFolder
 {
-    explicit ImageFolder(int size) : image(size, '\0')
+    explicit ImageFolder(int size)
     {
-        for (int i = 0; i < size; ++i)
-            image[i] = static_cast<char>(i * 13 + i / 256 + 1);
+        const std::vector<std::uint8_t> bytes = imageBytes(static_cast<std::size_t>(size));
+        image = QByteArray(reinterpret_cast<const char*>(bytes.data()), size);
         imagePath = write("image.bin", image);
     }
 
