@@ -13,12 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kBootReady("\x55\x66\x32\x02\x05\x00", 6);
-const std::string kBlockWritten("\x55\x66\x33", 3);
-const std::string kTransferEnded("\x55\x66\x34", 3);
-const std::string kBootExited("\x55\x66\x35", 3);
-const std::string kFactoryResetDone("\x55\x66\x36", 3);
-
 class Dialogue : public testing::Test
 {
 protected:

@@ -12,6 +12,13 @@
 #include <string>
 #include <vector>
 
+// The chip's replies as they come off the line.
+inline const std::string kBootReady("\x55\x66\x32\x02\x05\x00", 6);
+inline const std::string kBlockWritten("\x55\x66\x33", 3);
+inline const std::string kTransferEnded("\x55\x66\x34", 3);
+inline const std::string kBootExited("\x55\x66\x35", 3);
+inline const std::string kFactoryResetDone("\x55\x66\x36", 3);
+
 // Firmware files in a folder of their own, removed with it.
 class FirmwareFolder
 {

@@ -1,5 +1,7 @@
 #include "flash/ReplyAssembler.h"
 
+#include "FlashTestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,10 +22,6 @@ QString displayed(const std::string& bytes)
 {
     return replyDisplayText(bytes.data(), static_cast<int>(bytes.size()));
 }
-
-const std::string kBootReady("\x55\x66\x32\x02\x05\x00", 6);
-const std::string kBlockWritten("\x55\x66\x33", 3);
-const std::string kBootExited("\x55\x66\x35", 3);
 
 } // namespace
 

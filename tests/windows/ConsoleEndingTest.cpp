@@ -87,11 +87,6 @@ protected:
         return true;
     }
 
-    HANDLE openProgram()
-    {
-        return OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(program_.processId()));
-    }
-
     QString recordPath() const { return record_.filePath(QStringLiteral("record.csv")); }
 
     QTemporaryDir record_;
@@ -107,7 +102,7 @@ TEST_F(ConsoleEndingTest, ClosingTheConsoleCancelsTheRunAndRecordsIt)
         auto* ctrlRoutine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
         ASSERT_NE(ctrlRoutine, nullptr);
-        const HANDLE process = openProgram();
+        const HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(program_.processId()));
         ASSERT_NE(process, nullptr);
         const HANDLE notice = CreateRemoteThread(process, nullptr, 0, ctrlRoutine,
                                                  reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_CLOSE_EVENT)),
